@@ -1,0 +1,37 @@
+// Regional settings as plain values, and the conversions that follow them.
+// The window and the command-line tool read them from the user's locale; the core
+// never asks the system itself, so runs are reproducible in tests.
+#pragma once
+
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace ponteva {
+
+struct RegionalSettings {
+    char decimalSeparator = ',';
+    // Short date pattern: d, dd, M, MM, yy, yyyy; text between single quotes and any
+    // other character are copied as they stand.
+    std::string shortDateFormat = "dd/MM/yyyy";
+    std::string timeSeparator = ":";
+    bool hourLeadingZero = true;
+    bool twelveHour = false;
+    std::string amDesignator = "AM";
+    std::string pmDesignator = "PM";
+    bool designatorBeforeTime = false;
+};
+
+// The settings of a Spanish (Spain) Windows installation; the tests' reference.
+RegionalSettings spanishSettings();
+
+std::string formatShortDate(const RegionalSettings& settings, const std::tm& when);
+// Hours, minutes and seconds, with the designator on a 12-hour clock.
+std::string formatTimeWithSeconds(const RegionalSettings& settings, const std::tm& when);
+
+// Reads a decimal number written with the given decimal separator: optional sign,
+// digits, optional fraction, optional exponent. No thousands separators, no blanks.
+// Returns false when the text is not such a number.
+bool parseDecimal(std::string_view text, char decimalSeparator, double& value);
+
+} // namespace ponteva

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Ponteva needs, then configures and builds it in ./build.
+# Extra arguments are passed to CMake's configure step (e.g. -DPONTEVA_SANITIZE=ON).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  build-essential cmake ninja-build pkg-config
+  libxml2-dev libxml2-utils          # XML parser; xmllint for the benchmark
+  qt6-base-dev                       # QtCore for the command-line tool's regional settings
+  libgtest-dev                       # unit tests
+  python3 python3-dbfread python3-dbf gdal-bin   # independent dBase readers and writers for cross-checks
+  time                               # /usr/bin/time for the benchmark's peak memory
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+build_dir=${PONTEVA_BUILD_DIR:-build}
+cmake -S . -B "$build_dir" -G Ninja -DPONTEVA_WERROR=ON "$@"
+cmake --build "$build_dir" --parallel "$(nproc)"

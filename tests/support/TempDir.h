@@ -1,0 +1,35 @@
+// Test helpers: a temporary directory removed at the end of the test, and small file utilities.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace ponteva::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string readFile(const std::filesystem::path& file);
+void writeFile(const std::filesystem::path& file, std::string_view bytes);
+
+// Runs a shell command; returns its exit status and fills output with its stdout.
+int runCommand(const std::string& command, std::string& output);
+
+// The system Python (Debian's, which sees python3-dbfread, python3-dbf and GDAL).
+std::string systemPython();
+
+// Quotes a path or word for the shell.
+std::string shellQuote(std::string_view text);
+
+} // namespace ponteva::test
