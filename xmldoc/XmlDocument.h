@@ -18,14 +18,15 @@ namespace ponteva::xml {
 // Where and why a load failed. ok is true after a successful load.
 struct LoadResult {
     bool ok = false;
-    std::string reason; // Spanish, UTF-8: the parser's own reason, or why the file was refused
+    std::string reason; // UTF-8: the parser's own reason (libxml2's English), or our Spanish refusal
     int line = 0;       // 1-based line of the fault, 0 when it has none
     explicit operator bool() const { return ok; }
-    // "<reason> (línea N)" as the user reads it.
+    // "<reason> (línea N)" as the user reads it; the line goes before a closing full stop.
     std::string describe() const;
 };
 
-// A non-owning handle to an element of a Document; null when nothing was found.
+// A non-owning handle to an element of a Document; null when nothing was found. It is
+// valid until its element is freed: by removeRoot, another load, or the Document's end.
 class Element {
 public:
     Element() = default;
@@ -42,10 +43,14 @@ public:
     // The attribute's value exactly as the document holds it, UTF-8; nullptr when absent.
     const char* rawAttribute(std::string_view name) const;
 
-    // The attribute goes after those set before it. The value is 8-bit text.
+    // The attribute goes after those set before it; setting one it already has replaces
+    // the value in place. The value is 8-bit text; control characters other than tab,
+    // line feed and carriage return, which XML cannot carry, become blanks.
     void setAttribute(std::string_view name, std::string_view value);
     void setAttribute(std::string_view name, std::int32_t value);
-    // The child becomes the last child of this element.
+    // The child (of the same document) becomes the last child of this element, moved
+    // from wherever it was. When this element's content is indented by hand (it ends in
+    // blank text), the child goes on its own line at the indentation of its siblings.
     void appendChild(Element child);
 
     _xmlNode* node() const { return m_node; }
@@ -69,7 +74,7 @@ public:
     LoadResult load(const std::filesystem::path& file);
 
     // All elements on an absolute path of element names ("/centro/aulas/daula"), in
-    // document order, possibly none.
+    // document order, possibly none. Only elements in no namespace match, as in XPath.
     std::vector<Element> selectNodes(std::string_view path) const;
     // The first element on the path, or a null element.
     Element selectSingleNode(std::string_view path) const;
@@ -80,13 +85,16 @@ public:
     void removeRoot();
     // A new element outside the document.
     Element createElement(std::string_view name);
-    // Appends the element as the document's last child; without a root it becomes the root.
+    // Makes the element the root, in the place the removed root held (before any comment
+    // that followed it). The document must have no root: a second one is a logic error.
     void appendChild(Element element);
 
     // Writes the whole document in its declared encoding (UTF-8 when it declares none),
-    // with its declaration and what stands before the root. The file is replaced
-    // atomically: a temporary file in the same directory is renamed over it, so a failed
-    // save leaves any earlier file of that name intact. Throws ponteva::Error.
+    // with its declaration and what stands before and after the root. Content as loaded
+    // keeps its own layout; elements without text inside are indented two blanks a level.
+    // The file is replaced atomically: a temporary file in the same directory is renamed
+    // over it, so a failed save leaves any earlier file of that name intact.
+    // Throws ponteva::Error.
     void save(const std::filesystem::path& file) const;
     // The text save would write.
     std::string toBytes() const;
@@ -94,7 +102,13 @@ public:
     static constexpr std::uintmax_t kMaxFileSize = 1024ull * 1024 * 1024;
 
 private:
+    void adopt(_xmlDoc* doc, bool utf8Bom);
+    void freeUnattached();
+
     _xmlDoc* m_doc = nullptr;
+    bool m_utf8Bom = false;                 // the loaded file began with a UTF-8 byte order mark
+    std::vector<_xmlNode*> m_created;       // from createElement: freed at the end if never attached
+    _xmlNode* m_rootNext = nullptr;         // what followed the removed root, where a new root goes
 };
 
 } // namespace ponteva::xml
