@@ -71,6 +71,8 @@ public:
     // Writes what is pending and releases the file; closing a closed table does nothing.
     void close();
     bool isOpen() const;
+    // The table's file is there (found without regard to letter case).
+    bool exists() const;
 
     // Writing: append() starts a blank row, set*() fill it, post() stores it.
     void append();
@@ -100,7 +102,8 @@ public:
 
     // From the first row, the first row whose field text equals value exactly (whole
     // value, letter case counting) becomes current. Uses a hashed index built on first
-    // use and kept while the table is open and unchanged.
+    // use and kept while the table is open and unchanged. When no row matches, the cursor
+    // is past the last row (eof).
     bool locate(std::string_view field, std::string_view value);
 
     const std::vector<FieldInfo>& fields() const;

@@ -1,0 +1,336 @@
+// Tables as files: exclusive use, letter case of file names, removal, and the messages of
+// every failure of the file system (missing directory or table, short reads, full disk).
+#include "TableFixtures.h"
+
+#include "core/Error.h"
+#include "tables/Table.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace ponteva;
+using namespace ponteva::dbf;
+using test::DbfFixture;
+using test::row;
+
+namespace {
+
+const std::vector<FieldDef> kFields = {{"ID", FieldType::Character, 4}, {"N", FieldType::Integer}};
+
+std::string fixtureWithId(const std::string& id)
+{
+    DbfFixture f;
+    f.fields = {{"ID", 'C', 4}};
+    f.rows = {row({test::padRight(id, 4)})};
+    return f.bytes();
+}
+
+std::vector<std::string> entries(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string messageOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+void addRows(Table& t, int count)
+{
+    for (int i = 0; i < count; ++i) {
+        t.append();
+        t.setText("ID", "r");
+        t.setInteger("N", i);
+        t.post();
+    }
+}
+
+} // namespace
+
+TEST(TableFiles, SecondOpenOfAHeldTableIsRefused)
+{
+    test::TempDir dir;
+    Table first(dir.path(), "PROFT");
+    first.create(kFields);
+    first.open();
+    Table second(dir.path(), "proft");
+    EXPECT_EQ(messageOf([&] { second.open(); }),
+              "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+    EXPECT_FALSE(second.isOpen());
+    first.close();
+    second.open();
+    EXPECT_TRUE(second.isOpen());
+}
+
+TEST(TableFiles, TableHeldByAnotherProcessIsRefused)
+{
+    test::TempDir dir;
+    Table(dir.path(), "PROFT").create(kFields);
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        char c = 0;
+        Table held(dir.path(), "PROFT");
+        held.open();
+        (void)!write(ready[1], "x", 1);
+        (void)!read(release[0], &c, 1);
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    Table t(dir.path(), "PROFT");
+    const std::string message = messageOf([&] { t.open(); });
+    const std::string createMessage = messageOf([&] { t.create(kFields); });
+    ASSERT_EQ(write(release[1], "x", 1), 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        close(fd);
+    EXPECT_EQ(message, "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+    EXPECT_EQ(createMessage, "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+    t.open();
+}
+
+TEST(TableFiles, CreateNeverTruncatesAHeldTable)
+{
+    test::TempDir dir;
+    Table held(dir.path(), "PROFT");
+    held.create(kFields);
+    held.open();
+    addRows(held, 3);
+    held.close();
+    held.open();
+    const std::string before = test::readFile(dir / "PROFT.DBF");
+
+    Table other(dir.path(), "PROFT");
+    EXPECT_EQ(messageOf([&] { other.create({{"OTRO", FieldType::Logical}}); }),
+              "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+    EXPECT_EQ(test::readFile(dir / "PROFT.DBF"), before);
+    EXPECT_EQ(held.recordCount(), 3u);
+}
+
+TEST(TableFiles, CreateRefusesWhenAnotherLetterCaseVariantIsHeld)
+{
+    test::TempDir dir;
+    test::writeFile(dir / "proft.dbf", fixtureWithId("old"));
+    Table held(dir.path(), "PROFT");
+    held.open(); // finds proft.dbf
+    Table other(dir.path(), "PROFT");
+    EXPECT_EQ(messageOf([&] { other.create(kFields); }),
+              "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"proft.dbf"}) << "a refusal leaves nothing behind";
+}
+
+TEST(TableFiles, OpenFindsTheTableWhateverItsLetterCase)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;
+        std::string chosen;
+    };
+    const Case cases[] = {
+        {"exact name", {"SOLUC.DBF"}, "SOLUC.DBF"},
+        {"lower case from Wine", {"soluc.dbf"}, "soluc.dbf"},
+        {"mixed case", {"Soluc.Dbf"}, "Soluc.Dbf"},
+        {"exact name preferred", {"soluc.dbf", "SOLUC.DBF", "Soluc.dbf"}, "SOLUC.DBF"},
+        {"first variant in byte order", {"soluc.dbf", "sOLUC.DBF", "Soluc.dbf"}, "Soluc.dbf"},
+        {"other tables ignored", {"SOLUCX.DBF", "soluc.dbf.bak", "soluc.dbf"}, "soluc.dbf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        for (const std::string& name : c.files)
+            test::writeFile(dir / name, fixtureWithId(name.substr(0, 4)));
+        Table t(dir.path(), "SOLUC");
+        t.open();
+        EXPECT_EQ(t.path().filename().string(), c.chosen);
+        EXPECT_EQ(t.text("ID"), c.chosen.substr(0, 4));
+    }
+}
+
+TEST(TableFiles, ExistsWhateverTheLetterCase)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> files;
+        bool exists;
+    };
+    const Case cases[] = {
+        {"exact name", {"SOLUC.DBF"}, true},
+        {"lower case", {"soluc.dbf"}, true},
+        {"no table", {}, false},
+        {"only its index", {"SOLUC.MDX"}, false},
+        {"a longer name", {"SOLUCION.DBF"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        for (const std::string& name : c.files)
+            test::writeFile(dir / name, fixtureWithId("x"));
+        EXPECT_EQ(Table(dir.path(), "SOLUC").exists(), c.exists);
+    }
+    test::TempDir dir;
+    EXPECT_FALSE(Table(dir / "nada", "SOLUC").exists());
+}
+
+TEST(TableFiles, RemoveFilesDeletesEveryLetterCaseOfTableAndIndex)
+{
+    test::TempDir dir;
+    for (const char* name : {"SOLUC.DBF", "soluc.dbf", "Soluc.Mdx", "SOLUC.MDX", "SOLUC.CDX", "SOLUCX.DBF", "SOLUC.DBT"})
+        test::writeFile(dir / name, "x");
+    Table::removeFiles(dir.path(), "soluc.DBF");
+    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"SOLUC.CDX", "SOLUC.DBT", "SOLUCX.DBF"}));
+    Table::removeFiles(dir / "missing", "SOLUC"); // failures are ignored
+}
+
+TEST(TableFiles, CreateLeavesOnlyTheUpperCaseName)
+{
+    test::TempDir dir;
+    for (const char* name : {"asignomt.dbf", "AsignoMT.Dbf", "asignomt.mdx", "OTRA.DBF"})
+        test::writeFile(dir / name, fixtureWithId("old"));
+    Table t(dir.path(), "asignomt.dbf");
+    EXPECT_EQ(t.name(), "ASIGNOMT");
+    t.create(kFields);
+    EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"ASIGNOMT.DBF", "OTRA.DBF"}));
+    EXPECT_EQ(t.path(), dir / "ASIGNOMT.DBF");
+    t.open();
+    EXPECT_EQ(t.recordCount(), 0u);
+}
+
+TEST(TableFiles, MissingThingsAreNamed)
+{
+    test::TempDir dir;
+    const std::string missing = (dir / "nada").string();
+    EXPECT_EQ(messageOf([&] { Table(dir / "nada", "SOLUC").open(); }),
+              "No existe el directorio de trabajo '" + missing + "'; no se puede abrir la tabla SOLUC.");
+    EXPECT_EQ(messageOf([&] { Table(dir / "nada", "SOLUC").create(kFields); }),
+              "No existe el directorio de trabajo '" + missing + "'; no se puede crear la tabla SOLUC.");
+    EXPECT_EQ(messageOf([&] { Table(dir.path(), "SOLUC").open(); }),
+              "No existe la tabla SOLUC en '" + dir.path().string() + "'.");
+    std::filesystem::create_directory(dir / "SOLUC.DBF");
+    EXPECT_EQ(messageOf([&] { Table(dir.path(), "SOLUC").open(); }),
+              "No se pudo abrir la tabla SOLUC: es un directorio.");
+}
+
+TEST(TableFiles, ReadFailuresAreNamed)
+{
+    test::TempDir dir;
+    Table(dir.path(), "PROFT").create(kFields);
+    {
+        Table t(dir.path(), "PROFT");
+        t.open();
+        addRows(t, 5);
+    }
+    const std::string size = std::to_string(std::filesystem::file_size(dir / "PROFT.DBF"));
+    struct Case {
+        const char* what;
+        std::function<void(test::FaultyFileIo&)> fault;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"short read", [](test::FaultyFileIo& io) { io.readableBytes = 100; },
+         "No se pudo leer entera la tabla PROFT: se leyeron 100 de " + size + " bytes."},
+        {"nothing read", [](test::FaultyFileIo& io) { io.readableBytes = 0; },
+         "No se pudo leer entera la tabla PROFT: se leyeron 0 de " + size + " bytes."},
+        {"read error", [](test::FaultyFileIo& io) { io.readError = EIO; },
+         "No se pudo leer la tabla PROFT: error de entrada/salida del disco."},
+        {"absurd size", [](test::FaultyFileIo& io) { io.reportedSize = 3000000000; },
+         "La tabla PROFT ocupa 3000000000 bytes; no se pueden abrir tablas de más de 2 GiB."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::FaultyFileIo io;
+        c.fault(io);
+        Table t(dir.path(), "PROFT", {}, io);
+        EXPECT_EQ(messageOf([&] { t.open(); }), c.message);
+        EXPECT_FALSE(t.isOpen());
+    }
+    Table t(dir.path(), "PROFT");
+    t.open(); // nothing was left held
+    EXPECT_EQ(t.recordCount(), 5u);
+}
+
+TEST(TableFiles, WriteFailuresAreNamedAndReleaseTheTable)
+{
+    const std::string full = "No se pudo escribir la tabla PROFT: no queda espacio en el disco.";
+    struct Case {
+        const char* what;
+        std::uint64_t writable; // bytes the disk takes
+        int rows;
+        bool failsOnPost;
+    };
+    const Case cases[] = {
+        {"full while rows are written", 100 * 1024, 10000, true},
+        {"full when closing", 0, 3, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        Table(dir.path(), "PROFT").create(kFields);
+        test::FaultyFileIo io;
+        io.writableBytes = c.writable;
+        Table t(dir.path(), "PROFT", {}, io);
+        t.open();
+        std::string message;
+        if (c.failsOnPost) {
+            message = messageOf([&] { addRows(t, c.rows); });
+            EXPECT_TRUE(t.isOpen());
+        } else {
+            addRows(t, c.rows);
+        }
+        const std::string closeMessage = messageOf([&] { t.close(); });
+        EXPECT_EQ(c.failsOnPost ? message : closeMessage, full);
+        EXPECT_FALSE(t.isOpen());
+        Table again(dir.path(), "PROFT");
+        again.open(); // released despite the failure
+    }
+    test::TempDir dir;
+    test::FaultyFileIo io;
+    io.writableBytes = 10;
+    EXPECT_EQ(messageOf([&] { Table(dir.path(), "PROFT", {}, io).create(kFields); }),
+              "No se pudo crear la tabla PROFT: no queda espacio en el disco.");
+}
+
+TEST(TableFiles, DestructorSwallowsAFailedClose)
+{
+    test::TempDir dir;
+    Table(dir.path(), "PROFT").create(kFields);
+    test::FaultyFileIo io;
+    io.writableBytes = 0;
+    EXPECT_NO_THROW({
+        Table t(dir.path(), "PROFT", {}, io);
+        t.open();
+        addRows(t, 2);
+    });
+    Table t(dir.path(), "PROFT");
+    t.open();
+}
+
+TEST(TableFiles, ReadOnlyTableIsReadButNotWritten)
+{
+    test::TempDir dir;
+    test::writeFile(dir / "SOLUC.DBF", fixtureWithId("ro"));
+    test::FaultyFileIo io;
+    io.refuseWritableOpen = true;
+    Table t(dir.path(), "SOLUC", {}, io);
+    t.open();
+    EXPECT_EQ(t.text("ID"), "ro");
+    EXPECT_EQ(messageOf([&] { t.append(); }), "La tabla SOLUC es de solo lectura; no se le pueden añadir filas.");
+}
