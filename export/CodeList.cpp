@@ -1,0 +1,63 @@
+#include "CodeList.h"
+
+#include "core/Error.h"
+#include "text/Ansi.h"
+
+namespace ponteva {
+
+namespace {
+constexpr size_t kCodeWidth = 10;
+// Past 12 characters every stored form (first 8 + last 2) has been tried already.
+constexpr size_t kLongestUsefulTry = 12;
+} // namespace
+
+CodeList::CodeList(Compare compare, std::string tableName)
+    : m_compare(compare), m_tableName(std::move(tableName))
+{
+}
+
+std::string CodeList::key(std::string_view code) const
+{
+    return m_compare == Compare::IgnoreCase ? ansiUpper(code) : std::string(code);
+}
+
+bool CodeList::contains(std::string_view code) const
+{
+    return m_codes.count(key(code)) != 0;
+}
+
+void CodeList::add(std::string_view code)
+{
+    m_codes.insert(key(code));
+}
+
+std::string CodeList::cutTo10(std::string code)
+{
+    if (code.size() > kCodeWidth)
+        code = code.substr(0, 8) + code.substr(code.size() - 2);
+    return code;
+}
+
+std::string CodeList::settle(const std::string& first, const std::string& stem)
+{
+    if (!contains(first)) {
+        add(first);
+        return first;
+    }
+    unsigned long long& last = m_lastCounter[key(stem)];
+    for (unsigned long long n = last + 1;; ++n) {
+        std::string attempt = stem + std::to_string(n);
+        if (attempt.size() > kLongestUsefulTry)
+            break;
+        std::string stored = cutTo10(std::move(attempt));
+        if (!contains(stored)) {
+            last = n;
+            add(stored);
+            return stored;
+        }
+    }
+    throw Error("No quedan códigos cortos libres para '" + ansiToUtf8(stem) + "' en la tabla " + m_tableName
+                + ": hay demasiados elementos con la misma abreviatura.");
+}
+
+} // namespace ponteva

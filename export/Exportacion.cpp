@@ -1,0 +1,102 @@
+// The export run and the document-reading rule every builder follows.
+#include "Exportacion.h"
+
+#include "core/Error.h"
+#include "text/Ansi.h"
+
+#include <system_error>
+
+namespace ponteva {
+
+Exportacion::Exportacion(std::filesystem::path documento, std::filesystem::path directorio,
+                         RegionalSettings regional)
+    : m_documento(std::move(documento))
+    , m_directorio(std::move(directorio))
+    , m_regional(std::move(regional))
+    , m_codigosMaterias(CodeList::Compare::CaseSensitive, "ASIGNOMT")
+    , m_tablaProfesor(m_directorio, "PROFT", opcionesTabla())
+    , m_tablaGrupos(m_directorio, "GRUPOST", opcionesTabla())
+    , m_tablaNomAsg(m_directorio, "ASIGNOMT", opcionesTabla())
+{
+}
+
+dbf::TableOptions Exportacion::opcionesTabla() const
+{
+    dbf::TableOptions options;
+    options.decimalSeparator = m_regional.decimalSeparator;
+    return options;
+}
+
+ResumenExportacion Exportacion::ejecutar()
+{
+    std::error_code ec;
+    if (m_documento.empty() || !std::filesystem::is_regular_file(m_documento, ec))
+        throw MissingInputError("No existe archivo");
+    if (!std::filesystem::is_directory(m_directorio, ec))
+        throw Error("No existe el directorio de trabajo '" + m_directorio.string() + "'. No se ha escrito ninguna tabla.");
+    cargar();
+    try {
+        ExportarMaterias();
+        ExportarProfesores();
+        ExportarAulas();
+        ExportarGrupos();
+        ExportarTramos();
+        ExportarAsignaturas();
+    } catch (...) {
+        // The look-up tables would otherwise stay held until this object goes.
+        cerrarBusquedas();
+        throw;
+    }
+    return m_resumen;
+}
+
+void Exportacion::cargar()
+{
+    const xml::LoadResult loaded = m_doc.load(m_documento);
+    if (!loaded)
+        throw Error("El archivo '" + m_documento.string() + "' no es un documento XML válido: " + loaded.describe()
+                    + ". No se ha modificado ninguna tabla.");
+}
+
+void Exportacion::seleccionar(std::string_view ruta)
+{
+    m_nodos = m_doc.selectNodes(ruta);
+    m_registro = xml::Element();
+}
+
+void Exportacion::registro(std::size_t indice)
+{
+    m_registro = m_nodos[indice];
+}
+
+std::string Exportacion::campo(std::string_view atributo) const
+{
+    // A missing attribute reads as the empty text.
+    return m_registro.attribute(atributo);
+}
+
+void Exportacion::anotarRecorte(const char* tabla, const char* campo, const std::string& valor, int ancho)
+{
+    if (valor.size() > static_cast<std::size_t>(ancho))
+        m_resumen.recortados.push_back({tabla, campo, ansiToUtf8(valor), ancho});
+}
+
+void Exportacion::crearTabla(dbf::Table& tabla, const std::vector<dbf::FieldDef>& campos)
+{
+    dbf::Table::removeFiles(m_directorio, tabla.name());
+    tabla.create(campos);
+    tabla.open();
+}
+
+void Exportacion::cerrarBusquedas() noexcept
+{
+    for (dbf::Table* t : {&m_tablaGrupos, &m_tablaNomAsg, &m_tablaProfesor}) {
+        try {
+            t->close();
+        } catch (...) {
+            // Nothing was written through a look-up table; closing cannot lose data.
+        }
+    }
+}
+
+} // namespace ponteva

@@ -1,0 +1,72 @@
+// Short codes stay unique in the form in which the tables store them.
+#include "core/Error.h"
+#include "export/CodeList.h"
+#include "text/Ansi.h"
+
+#include <gtest/gtest.h>
+
+using namespace ponteva;
+
+namespace {
+
+// Test text is written in UTF-8; codes are Windows-1252.
+std::string A(const char* utf8)
+{
+    return utf8ToAnsi(utf8);
+}
+
+TEST(CodeList, CountsOnFromTheStemAndCutsLongTries)
+{
+    CodeList list(CodeList::Compare::CaseSensitive, "ASIGNOMT");
+    EXPECT_EQ(list.settle(A("Tecnología"), A("Tecnologí")), A("Tecnología"));
+    std::vector<std::string> got;
+    for (int i = 0; i < 12; ++i)
+        got.push_back(list.settle(A("Tecnología"), A("Tecnologí")));
+    const std::vector<std::string> expected = {A("Tecnologí1"), A("Tecnologí2"), A("Tecnologí3"), A("Tecnologí4"),
+                                               A("Tecnologí5"), A("Tecnologí6"), A("Tecnologí7"), A("Tecnologí8"),
+                                               A("Tecnologí9"), A("Tecnolog10"), A("Tecnolog11"), A("Tecnolog12")};
+    EXPECT_EQ(got, expected);
+}
+
+TEST(CodeList, StoredFormsNeverRepeat)
+{
+    // A code already handed out in cut form is not handed out again.
+    CodeList list(CodeList::Compare::IgnoreCase, "AULAT");
+    list.add(A("Tecnolog10"));
+    EXPECT_EQ(list.settle(A("Tecnologí"), A("Tecnologí")), A("Tecnologí"));
+    for (int i = 1; i <= 9; ++i)
+        list.settle(A("Tecnologí"), A("Tecnologí"));
+    EXPECT_EQ(list.settle(A("Tecnologí"), A("Tecnologí")), A("Tecnolog11"));
+}
+
+TEST(CodeList, LetterCase)
+{
+    CodeList sensitive(CodeList::Compare::CaseSensitive, "ASIGNOMT");
+    EXPECT_EQ(sensitive.settle("MAT", "MAT"), "MAT");
+    EXPECT_EQ(sensitive.settle("Mat", "Mat"), "Mat");
+    EXPECT_EQ(sensitive.settle("MAT", "MAT"), "MAT1");
+
+    CodeList ignoring(CodeList::Compare::IgnoreCase, "PROFT");
+    EXPECT_EQ(ignoring.settle("ICO", "ICO"), "ICO");
+    EXPECT_EQ(ignoring.settle("ico", "ico"), "ico1");
+    EXPECT_EQ(ignoring.settle("ICO", "ICO"), "ICO2");
+    EXPECT_EQ(ignoring.settle("\xD1" "U", "\xD1" "U"), "\xD1" "U");   // Ñ
+    EXPECT_EQ(ignoring.settle("\xF1" "u", "\xF1" "u"), "\xF1" "u1"); // ñ equals Ñ
+    EXPECT_EQ(ignoring.settle("NU", "NU"), "NU");                    // N differs from Ñ
+}
+
+TEST(CodeList, EndsWithAClearErrorWhenNoCodeIsLeft)
+{
+    CodeList list(CodeList::Compare::CaseSensitive, "ASIGNOMT");
+    // A 9-character stem has 110 stored forms: itself, 1..9 and the 100 endings of 8 + 2.
+    for (int i = 0; i < 110; ++i)
+        list.settle("ABCDEFGHI", "ABCDEFGHI");
+    try {
+        list.settle("ABCDEFGHI", "ABCDEFGHI");
+        FAIL() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("ASIGNOMT"), std::string::npos) << e.what();
+    }
+}
+
+} // namespace
