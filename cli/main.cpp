@@ -132,9 +132,10 @@ void printExportSummary(const ResumenExportacion& r, const std::filesystem::path
                         plural(r.asignaturasSinCodigoMateria, "asignatura", "asignaturas").c_str());
     }
     for (const IdentificadorRecortado& id : r.recortados) {
-        std::printf("Aviso: el identificador '%s' no cabe en el campo %s de %s (%d caracteres); se guarda "
+        const std::string rows = id.veces > 1 ? " (" + std::to_string(id.veces) + " filas)" : std::string();
+        std::printf("Aviso: el identificador '%s' no cabe en el campo %s de %s%s (%d caracteres); se guarda "
                     "recortado y el horario no podrá volver a ese elemento.\n",
-                    id.valor.c_str(), id.campo.c_str(), id.tabla.c_str(), id.ancho);
+                    id.valor.c_str(), id.campo.c_str(), id.tabla.c_str(), rows.c_str(), id.ancho);
     }
 }
 

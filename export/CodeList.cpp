@@ -44,17 +44,25 @@ std::string CodeList::settle(const std::string& first, const std::string& stem)
         add(first);
         return first;
     }
-    unsigned long long& last = m_lastCounter[key(stem)];
-    for (unsigned long long n = last + 1;; ++n) {
-        std::string attempt = stem + std::to_string(n);
-        if (attempt.size() > kLongestUsefulTry)
-            break;
-        std::string stored = cutTo10(std::move(attempt));
-        if (!contains(stored)) {
-            last = n;
-            add(stored);
-            return stored;
+    // Once every stored form of a stem is taken (a regional document can hold hundreds of
+    // subjects with one abbreviation), the count goes on over the stem one character shorter.
+    for (std::string current = stem;; current.pop_back()) {
+        unsigned long long& last = m_lastCounter[key(current)];
+        for (unsigned long long n = last + 1;; ++n) {
+            std::string attempt = current + std::to_string(n);
+            if (attempt.size() > kLongestUsefulTry) {
+                last = n - 1;
+                break;
+            }
+            std::string stored = cutTo10(std::move(attempt));
+            if (!contains(stored)) {
+                last = n;
+                add(stored);
+                return stored;
+            }
         }
+        if (current.empty())
+            break;
     }
     throw Error("No quedan códigos cortos libres para '" + ansiToUtf8(stem) + "' en la tabla " + m_tableName
                 + ": hay demasiados elementos con la misma abreviatura.");

@@ -21,8 +21,9 @@ public:
 
     // The short code for a record: `first` when the list does not hold it, otherwise the
     // first of stem+1, stem+2, ... whose stored form the list does not hold. A try of more
-    // than 10 characters is stored as its first 8 and last 2. `first` must already be in
-    // stored form. The code returned is added to the list.
+    // than 10 characters is stored as its first 8 and last 2. When every stored form of the
+    // stem is taken, the count goes on over the stem without its last character, and so on.
+    // `first` must already be in stored form. The code returned is added to the list.
     std::string settle(const std::string& first, const std::string& stem);
 
     // A text of more than 10 characters cut to its first 8 and last 2.

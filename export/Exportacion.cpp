@@ -77,8 +77,14 @@ std::string Exportacion::campo(std::string_view atributo) const
 
 void Exportacion::anotarRecorte(const char* tabla, const char* campo, const std::string& valor, int ancho)
 {
-    if (valor.size() > static_cast<std::size_t>(ancho))
+    if (valor.size() <= static_cast<std::size_t>(ancho))
+        return;
+    const std::string clave = std::string(tabla) + '\n' + campo + '\n' + valor;
+    const auto [it, nuevo] = m_indiceRecortes.emplace(clave, m_resumen.recortados.size());
+    if (nuevo)
         m_resumen.recortados.push_back({tabla, campo, ansiToUtf8(valor), ancho});
+    else
+        ++m_resumen.recortados[it->second].veces;
 }
 
 void Exportacion::crearTabla(dbf::Table& tabla, const std::vector<dbf::FieldDef>& campos)

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace ponteva {
@@ -20,6 +21,7 @@ struct IdentificadorRecortado {
     std::string campo;  // "IDPROF"
     std::string valor;  // the whole identifier, UTF-8
     int ancho = 0;      // the field's width
+    std::size_t veces = 1; // rows of that table that hold it
 };
 
 struct ResumenExportacion {
@@ -84,6 +86,7 @@ private:
     dbf::Table m_tablaNomAsg;
 
     ResumenExportacion m_resumen;
+    std::unordered_map<std::string, std::size_t> m_indiceRecortes; // table, field, value -> entry
 };
 
 } // namespace ponteva

@@ -7,6 +7,7 @@
 #include "tables/TableImpl.h"
 
 #include <charconv>
+#include <cstring>
 
 namespace ponteva::dbf {
 
@@ -89,6 +90,13 @@ std::size_t Table::recordCount() const
 
 std::size_t Table::Impl::fieldNumber(const std::string& table, std::string_view field) const
 {
+    // Callers name fields as stored nearly always: a plain comparison over the few fields
+    // is far cheaper than hashing without regard to case, on every value of every row.
+    const std::vector<FieldInfo>& fields = layout.fields;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (fields[i].name.size() == field.size() && std::memcmp(fields[i].name.data(), field.data(), field.size()) == 0)
+            return i;
+    }
     const auto it = fieldByName.find(field);
     if (it == fieldByName.end())
         errors::unknownField(table, field);

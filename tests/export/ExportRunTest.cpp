@@ -148,8 +148,12 @@ TEST_F(ExportRun, TruncatedIdentifiersAreReported)
     const ResumenExportacion r = exportar(zedra(R"(<materias><dmaterias abrev="MAT" codigo_actividad="DOC" codigo="12345678901"/></materias>
 <profesores><profesor abrev="ICO" codigo="PROFESOR-0001"/></profesores>
 <aulas><daula nombre="Aula" codigo="123456789012345678901"/></aulas>
-<grupos><dgrupo nombre="A" codigo="1234567890"/></grupos>)"));
-    ASSERT_EQ(r.recortados.size(), 3u);
+<grupos><dgrupo nombre="A" codigo="1234567890"/></grupos>
+<asignaturas><dasignatura cgrupo="1234567890" casig="LECT" cprofe="PROFESOR-0001" nhoras="1"/>
+<dasignatura cgrupo="1234567890" casig="LECT" cprofe="PROFESOR-0001" nhoras="2"/></asignaturas>)"));
+    ASSERT_EQ(r.recortados.size(), 4u);
+    EXPECT_EQ(r.recortados[3].tabla, "ASIGT");
+    EXPECT_EQ(r.recortados[3].veces, 2u);
     EXPECT_EQ(r.recortados[0].campo, "IDASIG");
     EXPECT_EQ(r.recortados[0].valor, "12345678901");
     EXPECT_EQ(r.recortados[1].tabla, "PROFT");
