@@ -11,6 +11,7 @@ packages=(
   libgtest-dev                       # unit tests
   python3 python3-dbfread python3-dbf gdal-bin   # independent dBase readers and writers for cross-checks
   time                               # /usr/bin/time for the benchmark's peak memory
+  locales                            # a decimal-comma locale, to test number formats under it
 )
 
 missing=()
@@ -22,6 +23,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   $sudo apt-get update
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# The demo runs under Spanish settings, and a test checks numbers do not follow the locale.
+if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo localedef -i es_ES -c -f UTF-8 es_ES.UTF-8 || echo "setup: could not generate es_ES.UTF-8; one test will be skipped" >&2
 fi
 
 build_dir=${PONTEVA_BUILD_DIR:-build}

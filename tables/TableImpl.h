@@ -62,6 +62,7 @@ struct Table::Impl {
     bool editing = false;
 
     std::unordered_map<std::size_t, ValueIndex> indexes; // by field number; dropped on any write
+    mutable std::size_t lastField = 0; // where the next field look-up starts, after this one
 
     void setLayout(TableLayout newLayout);
     std::string_view row(std::size_t i) const

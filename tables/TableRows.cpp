@@ -90,12 +90,19 @@ std::size_t Table::recordCount() const
 
 std::size_t Table::Impl::fieldNumber(const std::string& table, std::string_view field) const
 {
-    // Callers name fields as stored nearly always: a plain comparison over the few fields
-    // is far cheaper than hashing without regard to case, on every value of every row.
+    // Callers name fields as stored, and mostly in table order: trying the fields from the one
+    // after the last found is far cheaper than hashing without regard to case, on every
+    // value of every row.
     const std::vector<FieldInfo>& fields = layout.fields;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        if (fields[i].name.size() == field.size() && std::memcmp(fields[i].name.data(), field.data(), field.size()) == 0)
+    const std::size_t n = fields.size();
+    for (std::size_t k = 0, i = lastField; k < n; ++k) {
+        if (++i >= n)
+            i = 0;
+        const std::string& name = fields[i].name;
+        if (name.size() == field.size() && std::memcmp(name.data(), field.data(), field.size()) == 0) {
+            lastField = i;
             return i;
+        }
     }
     const auto it = fieldByName.find(field);
     if (it == fieldByName.end())
