@@ -13,6 +13,13 @@ public:
     explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
+// The run's input is not there ("No existe archivo"): an expected outcome, told to the
+// user as a plain message rather than as an error.
+class MissingInputError : public Error {
+public:
+    using Error::Error;
+};
+
 // Spanish description of an errno value, for messages about files.
 std::string describeErrno(int err);
 
