@@ -6,7 +6,11 @@
 #include "xmldoc/XmlDocument.h"
 
 #include <array>
+#include <charconv>
 #include <chrono>
+#include <cstdint>
+#include <string_view>
+#include <vector>
 
 namespace ponteva {
 
@@ -36,14 +40,58 @@ std::tm ahora()
     return local;
 }
 
-// The text of the key field's match's value field, or nothing.
-bool buscar(dbf::Table& tabla, const char* clave, const std::string& codigo, const char* valor, std::string& out)
-{
-    if (!tabla.locate(clave, codigo))
-        return false;
-    out = tabla.text(valor);
-    return true;
-}
+// A table's key field text to the value field text of the first row holding it, as
+// Table::locate finds it: read once, so that each record costs a look-up, not a search.
+// Open addressing over a power-of-two table keeps a look-up to a hash and a comparison or two.
+class Traduccion {
+public:
+    Traduccion(dbf::Table& tabla, const char* clave, const char* valor)
+    {
+        size_t huecos = 16;
+        while (huecos < 2 * tabla.recordCount())
+            huecos *= 2;
+        m_huecos.assign(huecos, kVacio);
+        m_entradas.reserve(tabla.recordCount());
+        for (tabla.first(); !tabla.eof(); tabla.next()) {
+            std::string codigo = tabla.text(clave);
+            std::uint32_t& hueco = m_huecos[buscarHueco(codigo)];
+            if (hueco == kVacio) {
+                hueco = static_cast<std::uint32_t>(m_entradas.size());
+                m_entradas.push_back({std::move(codigo), tabla.text(valor)});
+            }
+        }
+    }
+
+    // The value for the code; nullptr when no row has it.
+    const std::string* buscar(std::string_view codigo) const
+    {
+        const std::uint32_t hueco = m_huecos[buscarHueco(codigo)];
+        return hueco == kVacio ? nullptr : &m_entradas[hueco].valor;
+    }
+
+private:
+    static constexpr std::uint32_t kVacio = 0xFFFFFFFF;
+    struct Entrada {
+        std::string codigo, valor;
+    };
+
+    // The slot holding the code, or the empty one where it would go.
+    size_t buscarHueco(std::string_view codigo) const
+    {
+        std::uint64_t h = 14695981039346656037ull; // FNV-1a: codes are short
+        for (const char c : codigo)
+            h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        const size_t mascara = m_huecos.size() - 1;
+        for (size_t i = static_cast<size_t>(h ^ (h >> 32)) & mascara;; i = (i + 1) & mascara) {
+            const std::uint32_t hueco = m_huecos[i];
+            if (hueco == kVacio || m_entradas[hueco].codigo == codigo)
+                return i;
+        }
+    }
+
+    std::vector<std::uint32_t> m_huecos; // index of an entry, or kVacio; at most half full
+    std::vector<Entrada> m_entradas;
+};
 
 } // namespace
 
@@ -98,8 +146,10 @@ ResumenRetorno RetornoHorario::ejecutar()
     exigirCampos(aulas, {"ABREV", "IDAULA"});
     exigirCampos(materias, {"COD", "IDASIG"});
 
+    // Only the root's attributes are read before the root is replaced: its content is
+    // parsed, but not built.
     xml::Document doc;
-    const xml::LoadResult loaded = doc.load(m_documento);
+    const xml::LoadResult loaded = doc.load(m_documento, xml::LoadDepth::Root);
     if (!loaded)
         throw Error("El archivo '" + m_documento.string() + "' no es un documento XML válido: " + loaded.describe()
                     + ". No se ha escrito ningún resultado.");
@@ -129,34 +179,43 @@ ResumenRetorno RetornoHorario::ejecutar()
     xml::Element solucion = doc.createElement("solucion_horario");
     raiz.appendChild(solucion);
 
+    // A hundred thousand records at most: their elements are written as text, not held as nodes.
+    xml::ElementRows& filas = doc.rowsOf(
+        solucion, "dsolucion", {"casig", "cgrupo", "cprofe", "caula", "cactiv", "dia", "hora", "sesiones", "idcurso"});
+    const Traduccion idMateria(materias, "COD", "IDASIG");
+    const Traduccion idGrupo(grupos, "ABREV", "IDGRUPO");
+    const Traduccion idProfesor(profesores, "ABREV", "IDPROF");
+    const Traduccion idAula(aulas, "ABREV", "IDAULA");
+    // The identifier for a code; a code not found gives the empty text, or the one given.
+    auto id = [](const Traduccion& tabla, std::string_view codigo, std::string_view siFalta = {}) {
+        const std::string* encontrado = tabla.buscar(codigo);
+        return encontrado ? std::string_view(*encontrado) : siFalta;
+    };
+
     ResumenRetorno resumen;
     for (soluc.first(); !soluc.eof(); soluc.next()) {
-        if (soluc.integer("DIA") == 0 || soluc.number("HORA") == 0) {
+        // Each field is read once, in the table's order, in which the table finds names fastest.
+        const std::int32_t dia = soluc.integer("DIA");
+        if (dia == 0 || soluc.number("HORA") == 0) {
             ++resumen.omitidosDiaHora;
             continue;
         }
-        std::string casig, cgrupo, cprofe, caula;
-        if (!buscar(materias, "COD", soluc.text("ASIG"), "IDASIG", casig)) {
+        const std::string hora = soluc.text("HORA");
+        const std::string sesiones = soluc.text("SESIONES");
+        const std::string grupo = soluc.text("CODGRUPO");
+        const std::string asig = soluc.text("ASIG");
+        const std::string tarea = soluc.text("TAREA");
+        const std::string prof = soluc.text("PROF");
+        const std::string aula = soluc.text("AULA");
+        const std::string* casig = idMateria.buscar(asig);
+        if (!casig) {
             ++resumen.omitidosSinMateria;
             continue;
         }
-        buscar(grupos, "ABREV", soluc.text("CODGRUPO"), "IDGRUPO", cgrupo);
-        std::string cactiv = soluc.text("TAREA");
-        buscar(materias, "COD", std::string(cactiv), "IDASIG", cactiv);
-        buscar(profesores, "ABREV", soluc.text("PROF"), "IDPROF", cprofe);
-        buscar(aulas, "ABREV", soluc.text("AULA"), "IDAULA", caula);
-
-        xml::Element d = doc.createElement("dsolucion");
-        d.setAttribute("casig", casig);
-        d.setAttribute("cgrupo", cgrupo);
-        d.setAttribute("cprofe", cprofe);
-        d.setAttribute("caula", caula);
-        d.setAttribute("cactiv", cactiv);
-        d.setAttribute("dia", soluc.integer("DIA"));
-        d.setAttribute("hora", soluc.text("HORA"));
-        d.setAttribute("sesiones", soluc.text("SESIONES"));
-        d.setAttribute("idcurso", "");
-        solucion.appendChild(d);
+        char digitos[16];
+        const char* finDia = std::to_chars(digitos, digitos + sizeof digitos, dia).ptr;
+        filas.add({*casig, id(idGrupo, grupo), id(idProfesor, prof), id(idAula, aula), id(idMateria, tarea, tarea),
+                   std::string_view(digitos, static_cast<size_t>(finDia - digitos)), hora, sesiones, ""});
         ++resumen.escritos;
     }
     for (dbf::Table* t : {&soluc, &grupos, &profesores, &aulas, &materias, &asignaturas})

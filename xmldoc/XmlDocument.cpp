@@ -6,9 +6,11 @@
 #include "core/Error.h"
 #include "text/Ansi.h"
 #include "text/Clipper.h"
+#include "xmldoc/XmlText.h"
 
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
+#include <libxml/SAX2.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlIO.h>
@@ -19,7 +21,9 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <limits>
 #include <fcntl.h>
+#include <functional>
 #include <mutex>
 #include <random>
 #include <span>
@@ -84,6 +88,8 @@ struct ParseWatch {
     int fatalLine = 0;
     std::string error;        // first non-fatal error, reported when no fatal one came
     int errorLine = 0;
+    bool rootOnly = false;    // loading the root only
+    int depth = 0;            // elements open, while loading the root only
 };
 
 // libxml2 messages end in a newline and sometimes carry a second line.
@@ -172,6 +178,58 @@ void onEntityDecl(void* ctx, const xmlChar*, int, const xmlChar*, const xmlChar*
 void onUnparsedEntityDecl(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*, const xmlChar*)
 {
     stopAtEntity(ctx);
+}
+
+// Loading the root only: the tree builder sees the root's start and end and what stands
+// outside it (comments and processing instructions; no text is reported there); everything
+// inside goes by unbuilt. The parser itself checks the content all the same.
+ParseWatch& watchOf(void* ctx)
+{
+    return *static_cast<ParseWatch*>(static_cast<xmlParserCtxtPtr>(ctx)->_private);
+}
+
+void onStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int nbNamespaces,
+                    const xmlChar** namespaces, int nbAttributes, int nbDefaulted, const xmlChar** attributes)
+{
+    if (watchOf(ctx).depth++ == 0)
+        xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted,
+                              attributes);
+}
+
+void onEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri)
+{
+    if (--watchOf(ctx).depth == 0)
+        xmlSAX2EndElementNs(ctx, localname, prefix, uri);
+}
+
+void onCharacters(void* ctx, const xmlChar* text, int len)
+{
+    if (watchOf(ctx).depth == 0)
+        xmlSAX2Characters(ctx, text, len);
+}
+
+void onCdata(void* ctx, const xmlChar* text, int len)
+{
+    if (watchOf(ctx).depth == 0)
+        xmlSAX2CDataBlock(ctx, text, len);
+}
+
+void onComment(void* ctx, const xmlChar* text)
+{
+    if (watchOf(ctx).depth == 0)
+        xmlSAX2Comment(ctx, text);
+}
+
+void onProcessingInstruction(void* ctx, const xmlChar* target, const xmlChar* data)
+{
+    if (watchOf(ctx).depth == 0)
+        xmlSAX2ProcessingInstruction(ctx, target, data);
+}
+
+void onReference(void* ctx, const xmlChar* name)
+{
+    if (watchOf(ctx).depth == 0)
+        xmlSAX2Reference(ctx, name);
 }
 
 // No network, no entity substitution, no external DTD or its default attributes, no XInclude.
@@ -290,10 +348,11 @@ int readMemory(void* context, char* buffer, int len)
     return static_cast<int>(n);
 }
 
-Parsed parse(std::string_view bytes)
+Parsed parse(std::string_view bytes, LoadDepth depth)
 {
     Parsed out;
     ParseWatch watch;
+    watch.rootOnly = depth == LoadDepth::Root;
     QuietLibxml quiet(&watch);
 
     xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
@@ -304,6 +363,16 @@ Parsed parse(std::string_view bytes)
     ctxt->sax->unparsedEntityDecl = onUnparsedEntityDecl;
     ctxt->sax->serror = onParserError;
     xmlCtxtUseOptions(ctxt, kParseOptions);
+    if (watch.rootOnly) {
+        ctxt->sax->startElementNs = onStartElement;
+        ctxt->sax->endElementNs = onEndElement;
+        ctxt->sax->characters = onCharacters;
+        ctxt->sax->ignorableWhitespace = onCharacters;
+        ctxt->sax->cdataBlock = onCdata;
+        ctxt->sax->comment = onComment;
+        ctxt->sax->processingInstruction = onProcessingInstruction;
+        ctxt->sax->reference = onReference;
+    }
 
     MemoryReader reader{bytes};
     xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateIO(readMemory, nullptr, &reader, XML_CHAR_ENCODING_NONE);
@@ -394,18 +463,6 @@ std::string serialize(xmlDocPtr doc, bool utf8Bom, std::string& failure)
     return out;
 }
 
-// XML 1.0 cannot carry these characters at all, not even as references.
-std::string withoutForbiddenControls(std::string_view ansi)
-{
-    std::string text(ansi);
-    for (char& c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r')
-            c = ' ';
-    }
-    return text;
-}
-
 std::string saveFailure(const std::filesystem::path& file, const std::string& reason)
 {
     return "No se pudo guardar '" + file.string() + "': " + reason + ".";
@@ -445,7 +502,13 @@ bool writeAll(int fd, std::string_view bytes)
     return true;
 }
 
-void replaceAtomically(const std::filesystem::path& file, std::string_view bytes)
+// Where the bytes of a document go, piece by piece.
+using Sink = std::function<void(std::string_view)>;
+
+// Writes what produce hands its sink into a new file that then takes the file's place.
+// produce returns why the document cannot be written (empty when it can): nothing is
+// replaced then.
+void replaceAtomically(const std::filesystem::path& file, const std::function<std::string(const Sink&)>& produce)
 {
     std::string tmpName;
     const int fd = createTemporary(file, tmpName);
@@ -458,7 +521,23 @@ void replaceAtomically(const std::filesystem::path& file, std::string_view bytes
         (void)::fchmod(fd, old.st_mode & 07777);
 
     int err = 0;
-    if (!writeAll(fd, bytes) || ::fsync(fd) != 0)
+    std::string reason;
+    try {
+        reason = produce([fd, &err](std::string_view bytes) {
+            if (err == 0 && !writeAll(fd, bytes))
+                err = errno;
+        });
+    } catch (...) {
+        ::close(fd);
+        ::unlink(tmpName.c_str());
+        throw;
+    }
+    if (!reason.empty()) {
+        ::close(fd);
+        ::unlink(tmpName.c_str());
+        throw Error(saveFailure(file, reason));
+    }
+    if (err == 0 && ::fsync(fd) != 0)
         err = errno;
     if (::close(fd) != 0 && err == 0)
         err = errno;
@@ -535,6 +614,140 @@ std::string indentStep(std::string_view blank)
     return blank.find('\t') != std::string_view::npos ? "\t" : "  ";
 }
 
+// How a new last child of an element whose content is indented by hand is laid out:
+// libxml2 indents only elements free of text, so such content needs its layout given.
+struct HandLayout {
+    bool applies = false;
+    xmlNode* closing = nullptr; // the blank text before the end tag; the child goes before it
+    std::string indent;         // text before the child
+    std::string after;          // text after the child, when the element opens up to hold it
+};
+
+HandLayout handLayout(xmlNode* element)
+{
+    HandLayout layout;
+    // The child goes on its own line at the indentation of its siblings, and the closing
+    // tag keeps its own.
+    xmlNode* closing = element->last;
+    if (isBlankText(closing)) {
+        layout.applies = true;
+        layout.closing = closing;
+        const xmlNode* previous = closing->prev;
+        if (previous && previous->type == XML_ELEMENT_NODE && isBlankText(previous->prev))
+            layout.indent = cc(previous->prev->content);
+        else
+            layout.indent = std::string(cc(closing->content)) + indentStep(cc(closing->content));
+        return layout;
+    }
+    // An empty element standing on its own indented line opens up to hold the child.
+    if (!element->children && isBlankText(element->prev)) {
+        const std::string_view before = cc(element->prev->content);
+        const size_t newline = before.rfind('\n');
+        if (newline != std::string_view::npos) {
+            const std::string outer = "\n" + std::string(before.substr(newline + 1));
+            layout.applies = true;
+            layout.indent = outer + indentStep(outer);
+            layout.after = outer;
+        }
+    }
+    return layout;
+}
+
+bool isWithin(const xmlNode* node, const xmlNode* ancestor)
+{
+    for (; node; node = node->parent) {
+        if (node == ancestor)
+            return true;
+    }
+    return false;
+}
+
+// Turns UTF-8 into the encoding a document is saved in as libxml2's own output does: a
+// character the encoding cannot hold becomes a character reference, and no byte order
+// mark is written.
+class Encoder {
+public:
+    explicit Encoder(const char* encoding)
+    {
+        if (xmlParseCharEncoding(encoding) == XML_CHAR_ENCODING_UTF8)
+            return;
+        m_handler = xmlFindCharEncodingHandler(encoding);
+        m_in = xmlBufferCreate();
+        m_out = xmlBufferCreate();
+        if (!m_in || !m_out) {
+            close();
+            throw std::bad_alloc();
+        }
+    }
+    ~Encoder() { close(); }
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+
+    bool identity() const { return !m_in; }
+
+    // Appends the text converted to out; false when it cannot be converted.
+    bool encode(std::string_view utf8, std::string& out)
+    {
+        if (identity()) {
+            out.append(utf8);
+            return true;
+        }
+        if (!m_handler || utf8.size() > static_cast<size_t>(std::numeric_limits<int>::max()))
+            return false;
+        QuietLibxml quiet(nullptr);
+        xmlBufferEmpty(m_in);
+        xmlBufferEmpty(m_out);
+        if (xmlBufferAdd(m_in, xc(utf8.data()), static_cast<int>(utf8.size())) != 0)
+            throw std::bad_alloc();
+        const int converted = xmlCharEncOutFunc(m_handler, m_out, m_in);
+        if (converted < 0 || xmlBufferLength(m_in) != 0)
+            return false;
+        out.append(cc(xmlBufferContent(m_out)), static_cast<size_t>(xmlBufferLength(m_out)));
+        return true;
+    }
+
+private:
+    void close()
+    {
+        if (m_handler)
+            xmlCharEncCloseFunc(m_handler);
+        if (m_in)
+            xmlBufferFree(m_in);
+        if (m_out)
+            xmlBufferFree(m_out);
+        m_handler = nullptr;
+        m_in = m_out = nullptr;
+    }
+
+    xmlCharEncodingHandlerPtr m_handler = nullptr;
+    xmlBufferPtr m_in = nullptr; // both null for UTF-8, which needs no conversion
+    xmlBufferPtr m_out = nullptr;
+};
+
+// 128 random bits as hexadecimal digits, to mark a place in a document no one can foresee.
+std::string randomToken()
+{
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::random_device random;
+    std::string token;
+    for (int i = 0; i < 4; ++i) {
+        const std::uint32_t bits = random();
+        for (int k = 0; k < 8; ++k)
+            token += kDigits[(bits >> (4 * k)) & 0xF];
+    }
+    return token;
+}
+
+// The first occurrence at or after from that starts a character, for characters of unit bytes.
+size_t findAligned(std::string_view bytes, std::string_view wanted, size_t unit, size_t from = 0)
+{
+    for (size_t at = bytes.find(wanted, from); at != std::string_view::npos; at = bytes.find(wanted, at + 1)) {
+        if (at % unit == 0)
+            return at;
+    }
+    return std::string_view::npos;
+}
+
 } // namespace
 
 std::string LoadResult::describe() const
@@ -589,7 +802,7 @@ const char* Element::rawAttribute(std::string_view name) const
 void Element::setAttribute(std::string_view name, std::string_view value)
 {
     requireElement(m_node, "setAttribute");
-    const std::string utf8 = ansiToUtf8(withoutForbiddenControls(value));
+    const std::string utf8 = ansiToUtf8(detail::withoutForbiddenControls(value));
     if (!xmlSetNsProp(m_node, nullptr, xc(std::string(name).c_str()), xc(utf8.c_str())))
         throw std::bad_alloc();
 }
@@ -615,41 +828,23 @@ void Element::appendChild(Element child)
     xmlUnlinkNode(node);
 
     xmlDoc* doc = m_node->doc;
-    auto addText = [doc](const std::string& text, auto&& place) {
+    auto addText = [doc](const std::string& text) {
         xmlNode* node = xmlNewDocTextLen(doc, xc(text.c_str()), static_cast<int>(text.size()));
         if (!node)
             throw std::bad_alloc();
-        place(node);
+        return node;
     };
 
-    // libxml2 indents only elements free of text, so inside content indented by hand the
-    // child is given the layout its siblings have, and the closing tag keeps its own.
-    xmlNode* closing = m_node->last;
-    if (isBlankText(closing)) {
-        std::string indent;
-        const xmlNode* previous = closing->prev;
-        if (previous && previous->type == XML_ELEMENT_NODE && isBlankText(previous->prev))
-            indent = cc(previous->prev->content);
-        else
-            indent = std::string(cc(closing->content)) + indentStep(cc(closing->content));
-        xmlAddPrevSibling(closing, node);
-        addText(indent, [node](xmlNode* text) { xmlAddPrevSibling(node, text); });
+    const HandLayout layout = handLayout(m_node);
+    if (layout.closing)
+        xmlAddPrevSibling(layout.closing, node);
+    else
+        xmlAddChild(m_node, node);
+    if (!layout.applies)
         return;
-    }
-    // An empty element standing on its own indented line opens up to hold the child.
-    if (!m_node->children && isBlankText(m_node->prev)) {
-        const std::string_view before = cc(m_node->prev->content);
-        const size_t newline = before.rfind('\n');
-        if (newline != std::string_view::npos) {
-            const std::string outer = "\n" + std::string(before.substr(newline + 1));
-            xmlNode* self = m_node;
-            addText(outer + indentStep(outer), [self](xmlNode* text) { xmlAddChild(self, text); });
-            xmlAddChild(m_node, node);
-            addText(outer, [self](xmlNode* text) { xmlAddChild(self, text); });
-            return;
-        }
-    }
-    xmlAddChild(m_node, node);
+    xmlAddPrevSibling(node, addText(layout.indent));
+    if (!layout.after.empty())
+        xmlAddChild(m_node, addText(layout.after));
 }
 
 // ---- Document ----
@@ -686,16 +881,17 @@ void Document::adopt(_xmlDoc* doc, bool utf8Bom)
     m_doc = doc;
     m_utf8Bom = utf8Bom;
     m_rootNext = nullptr;
+    m_rows.clear();
 }
 
-LoadResult Document::load(const std::filesystem::path& file)
+LoadResult Document::load(const std::filesystem::path& file, LoadDepth depth)
 {
     adopt(newEmptyDoc(), false);
     FileBytes read = readWhole(file);
     if (!read.failure.empty())
         return failure(read.failure, 0);
     const bool bom = read.view().starts_with("\xEF\xBB\xBF");
-    Parsed parsed = parse(read.view());
+    Parsed parsed = parse(read.view(), depth);
     read.data.reset();
     if (parsed.doc)
         adopt(parsed.doc, bom);
@@ -723,14 +919,9 @@ void Document::removeRoot()
     xmlNode* root = xmlDocGetRootElement(m_doc);
     if (!root)
         return;
-    // Created elements inside the root go with it.
-    std::erase_if(m_created, [root](const xmlNode* node) {
-        for (; node; node = node->parent) {
-            if (node == root)
-                return true;
-        }
-        return false;
-    });
+    // Created elements inside the root go with it, and so do the rows of elements inside it.
+    std::erase_if(m_created, [root](const xmlNode* node) { return isWithin(node, root); });
+    std::erase_if(m_rows, [root](const std::unique_ptr<ElementRows>& rows) { return isWithin(rows->m_parent, root); });
     m_rootNext = root->next;
     xmlUnlinkNode(root);
     xmlFreeNode(root);
@@ -762,10 +953,171 @@ void Document::appendChild(Element element)
     m_rootNext = nullptr;
 }
 
+ElementRows& Document::rowsOf(Element parent, std::string name, std::vector<std::string> attributeNames)
+{
+    xmlNode* node = parent.node();
+    requireElement(node, "rowsOf");
+    if (node->doc != m_doc)
+        throw std::logic_error("rowsOf: the element belongs to another document");
+    // Names are written as given: they must be names, which also keeps line breaks out of a row.
+    auto isName = [](const std::string& text) { return xmlValidateName(xc(text.c_str()), 0) == 0; };
+    if (!isName(name) || !std::all_of(attributeNames.begin(), attributeNames.end(), isName))
+        throw std::logic_error("rowsOf: '" + name + "' or one of its attribute names is not an XML name");
+    for (const std::unique_ptr<ElementRows>& rows : m_rows) {
+        if (rows->m_parent != node)
+            continue;
+        if (rows->m_name != name || rows->m_attributeNames != attributeNames)
+            throw std::logic_error("rowsOf: the element already has rows of another kind");
+        return *rows;
+    }
+    m_rows.push_back(std::unique_ptr<ElementRows>(new ElementRows(node, std::move(name), std::move(attributeNames))));
+    return *m_rows.back();
+}
+
+// The document as libxml2 writes it, with a placeholder where each element's rows go, and
+// what replaces each placeholder. The rows are written only into the output, so that
+// neither they nor their layout ever become nodes.
+struct Document::Rendered {
+    struct Insertion {
+        size_t from = 0;  // the bytes the rows replace: their placeholder, with the line
+        size_t to = 0;    // break and indentation libxml2 gave it
+        const ElementRows* rows = nullptr;
+        std::string indent; // UTF-8, before each row
+        std::string after;  // UTF-8, after the last row
+    };
+    std::string bytes;
+    std::string encoding;
+    std::vector<Insertion> insertions; // in the order of the bytes
+
+    // Hands the whole document to out; returns why it cannot, or the empty text.
+    std::string writeTo(const Sink& out) const
+    {
+        if (insertions.empty()) {
+            out(bytes);
+            return {};
+        }
+        Encoder encoder(encoding.c_str());
+        std::string converted;
+        bool ok = true;
+        auto emit = [&](std::string_view utf8) {
+            if (!ok || utf8.empty())
+                return;
+            if (encoder.identity()) {
+                out(utf8);
+                return;
+            }
+            converted.clear();
+            ok = encoder.encode(utf8, converted);
+            if (ok)
+                out(converted);
+        };
+        const std::string_view all = bytes;
+        size_t done = 0;
+        for (const Insertion& insertion : insertions) {
+            out(all.substr(done, insertion.from - done));
+            insertion.rows->write(insertion.indent, emit);
+            emit(insertion.after);
+            done = insertion.to;
+        }
+        out(all.substr(done));
+        return ok ? std::string() : conversionFailure(encoding);
+    }
+
+    static std::string conversionFailure(const std::string& encoding)
+    {
+        return "no se pudo convertir el documento a la codificación '" + encoding + "'";
+    }
+};
+
+Document::Rendered Document::render(std::string& failure) const
+{
+    struct Placeholder {
+        const ElementRows* rows;
+        xmlNode* node;
+        HandLayout layout;
+    };
+    // The placeholders leave the tree on every path, so that it is as it was.
+    struct Placeholders : std::vector<Placeholder> {
+        ~Placeholders()
+        {
+            for (const Placeholder& p : *this) {
+                xmlUnlinkNode(p.node);
+                xmlFreeNode(p.node);
+            }
+        }
+    } placeholders;
+
+    // A comment as the last child of each element with rows to write (before the blank
+    // text that ends content indented by hand) keeps it open and marks where they go.
+    const std::string token = "ponteva-rows-" + randomToken() + "-";
+    placeholders.reserve(m_rows.size()); // so that a placeholder in the tree is always in the list
+    for (const std::unique_ptr<ElementRows>& rows : m_rows) {
+        if (rows->size() == 0 || !isWithin(rows->m_parent, reinterpret_cast<xmlNode*>(m_doc)))
+            continue;
+        const std::string text = token + std::to_string(placeholders.size());
+        xmlNode* comment = xmlNewDocComment(m_doc, xc(text.c_str()));
+        if (!comment)
+            throw std::bad_alloc();
+        HandLayout layout = handLayout(rows->m_parent);
+        if (layout.closing)
+            xmlAddPrevSibling(layout.closing, comment);
+        else
+            xmlAddChild(rows->m_parent, comment);
+        placeholders.push_back({rows.get(), comment, std::move(layout)});
+    }
+
+    Rendered out;
+    out.bytes = serialize(m_doc, m_utf8Bom, failure);
+    if (!failure.empty() || placeholders.empty())
+        return out;
+    out.encoding = m_doc->encoding ? cc(m_doc->encoding) : "UTF-8";
+
+    Encoder encoder(out.encoding.c_str());
+    auto encoded = [&](std::string_view utf8) {
+        std::string bytes;
+        if (!encoder.encode(utf8, bytes))
+            failure = Rendered::conversionFailure(out.encoding);
+        return bytes;
+    };
+    const std::string blank = encoded(" ");
+    const std::string newline = encoded("\n");
+    const size_t unit = std::max<size_t>(blank.size(), 1); // bytes of a blank: 2 in UTF-16
+    const std::string_view all = out.bytes;
+    for (const Placeholder& p : placeholders) {
+        const std::string mark = encoded("<!--" + std::string(cc(p.node->content)) + "-->");
+        if (!failure.empty())
+            return out;
+        const size_t at = findAligned(all, mark, unit);
+        if (at == std::string_view::npos || findAligned(all, mark, unit, at + 1) != std::string_view::npos) {
+            failure = "no se encontró dónde escribir los elementos '" + p.rows->name() + "'";
+            return out;
+        }
+        Rendered::Insertion insertion{at, at + mark.size(), p.rows, p.layout.indent, p.layout.after};
+        if (!p.layout.applies) {
+            // libxml2 put the placeholder on a line of its own when it indents the element:
+            // each row gets that line break and indentation.
+            size_t start = at;
+            while (start >= unit && all.substr(start - unit, unit) == blank)
+                start -= unit;
+            if (start >= newline.size() && all.substr(start - newline.size(), newline.size()) == newline) {
+                insertion.from = start - newline.size();
+                insertion.indent = "\n" + std::string((at - start) / unit, ' ');
+            }
+        }
+        out.insertions.push_back(std::move(insertion));
+    }
+    std::sort(out.insertions.begin(), out.insertions.end(),
+              [](const Rendered::Insertion& a, const Rendered::Insertion& b) { return a.from < b.from; });
+    return out;
+}
+
 std::string Document::toBytes() const
 {
     std::string failure;
-    std::string bytes = serialize(m_doc, m_utf8Bom, failure);
+    const Rendered rendered = render(failure);
+    std::string bytes;
+    if (failure.empty())
+        failure = rendered.writeTo([&bytes](std::string_view piece) { bytes.append(piece); });
     if (!failure.empty())
         throw Error("No se pudo escribir el documento XML: " + failure + ".");
     return bytes;
@@ -774,10 +1126,10 @@ std::string Document::toBytes() const
 void Document::save(const std::filesystem::path& file) const
 {
     std::string failure;
-    const std::string bytes = serialize(m_doc, m_utf8Bom, failure);
+    const Rendered rendered = render(failure);
     if (!failure.empty())
         throw Error(saveFailure(file, failure));
-    replaceAtomically(file, bytes);
+    replaceAtomically(file, [&rendered](const Sink& out) { return rendered.writeTo(out); });
 }
 
 } // namespace ponteva::xml

@@ -5,7 +5,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,6 +62,55 @@ private:
     _xmlNode* m_node = nullptr;
 };
 
+// Children of one element kept as text, as they come, instead of as nodes: a regional
+// timetable has a hundred thousand entries, and a node with its attributes costs far more
+// than its text. Each row is an empty element with the same attributes in the same order.
+// The rows follow the element's other children when the document is saved.
+class ElementRows {
+public:
+    ElementRows(const ElementRows&) = delete;
+    ElementRows& operator=(const ElementRows&) = delete;
+
+    // One row: a value for each attribute name, in their order, as 8-bit text that
+    // setAttribute would take (control characters other than tab, line feed and carriage
+    // return become blanks). A number is given as its decimal text.
+    void add(std::span<const std::string_view> values);
+    void add(std::initializer_list<std::string_view> values) { add(std::span(values.begin(), values.size())); }
+    std::size_t size() const { return m_count; }
+
+    const std::string& name() const { return m_name; }
+    const std::vector<std::string>& attributeNames() const { return m_attributeNames; }
+
+private:
+    friend class Document;
+    ElementRows(_xmlNode* parent, std::string name, std::vector<std::string> attributeNames);
+    // The rows as UTF-8, each after indent, in pieces ending at row boundaries.
+    void write(std::string_view indent, const std::function<void(std::string_view)>& out) const;
+
+    // Rows in blocks that never move: each row is written whole into one block.
+    struct Block {
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        std::size_t capacity = 0;
+    };
+
+    _xmlNode* m_parent;
+    std::string m_name;
+    std::vector<std::string> m_attributeNames;
+    std::string m_markup;                 // what goes before each value, and after the last one,
+    std::vector<std::size_t> m_markupEnd; // each ending at these offsets
+    std::vector<Block> m_blocks;          // the rows, UTF-8, each ending in a line feed
+    std::size_t m_count = 0;
+};
+
+// How much of the document a load keeps. The whole file is parsed either way, so a file
+// loads, or fails to, alike.
+enum class LoadDepth {
+    Whole,
+    Root, // the root element with its attributes, without its content: for a run that only
+          // reads the root and then replaces it, a tree of the content is wasted work
+};
+
 class Document {
 public:
     // A new empty document.
@@ -70,8 +122,9 @@ public:
     // Reads and parses the file. On failure the document is left empty and the result
     // says why; nothing is thrown for a file that does not parse. The file is read into
     // memory first (files over kMaxFileSize are refused), no network or external file is
-    // ever fetched, and a document that declares any entity is refused.
-    LoadResult load(const std::filesystem::path& file);
+    // ever fetched, and a document that declares any entity is refused. What stands before
+    // and after the root is kept at either depth.
+    LoadResult load(const std::filesystem::path& file, LoadDepth depth = LoadDepth::Whole);
 
     // All elements on an absolute path of element names ("/centro/aulas/daula"), in
     // document order, possibly none. Only elements in no namespace match, as in XPath.
@@ -88,6 +141,11 @@ public:
     // Makes the element the root, in the place the removed root held (before any comment
     // that followed it). The document must have no root: a second one is a logic error.
     void appendChild(Element element);
+    // The rows of this document's element, made on first use with this element name and
+    // these attribute names; asking again with other names is a logic error. They are
+    // saved while the element is in the document, laid out as appendChild lays out
+    // children, and live as long as the element does.
+    ElementRows& rowsOf(Element parent, std::string name, std::vector<std::string> attributeNames);
 
     // Writes the whole document in its declared encoding (UTF-8 when it declares none),
     // with its declaration and what stands before and after the root. Content as loaded
@@ -102,13 +160,16 @@ public:
     static constexpr std::uintmax_t kMaxFileSize = 1024ull * 1024 * 1024;
 
 private:
+    struct Rendered;
     void adopt(_xmlDoc* doc, bool utf8Bom);
     void freeUnattached();
+    Rendered render(std::string& failure) const;
 
     _xmlDoc* m_doc = nullptr;
     bool m_utf8Bom = false;                 // the loaded file began with a UTF-8 byte order mark
     std::vector<_xmlNode*> m_created;       // from createElement: freed at the end if never attached
     _xmlNode* m_rootNext = nullptr;         // what followed the removed root, where a new root goes
+    std::vector<std::unique_ptr<ElementRows>> m_rows;
 };
 
 } // namespace ponteva::xml

@@ -58,6 +58,41 @@ TEST_F(Retorno, TranslatesEveryRecord)
     }
 }
 
+// A code that appears twice in a table is translated by its first row, as a search from
+// the top finds it.
+TEST_F(Retorno, RepeatedCodeTakesItsFirstRow)
+{
+    exportar(kCatalogo);
+    const struct {
+        const char* table;
+        const char* key;
+        const char* code;
+        const char* idField;
+    } repeated[] = {
+        {"ASIGNOMT", "COD", "MAT", "IDASIG"},
+        {"GRUPOST", "ABREV", "M1ESOA", "IDGRUPO"},
+        {"PROFT", "ABREV", "ICO", "IDPROF"},
+        {"AULAT", "ABREV", "LdF", "IDAULA"},
+    };
+    for (const auto& r : repeated) {
+        dbf::Table t(workDir(), r.table);
+        t.open();
+        t.append();
+        t.setText(r.key, r.code);
+        t.setText(r.idField, "OTRO");
+        t.post();
+        t.close();
+    }
+    writeSoluc({{"1", "1", "1", "M1ESOA", "MAT", "MAT", "ICO", "LdF"}});
+    EXPECT_EQ(retornar().escritos, 1u);
+    const XmlElement root = parseXml(result());
+    ASSERT_EQ(root.children.size(), 1u);
+    ASSERT_EQ(root.children[0].children.size(), 1u);
+    EXPECT_EQ(root.children[0].children[0].attributes,
+              (Attributes{{"casig", "M1"}, {"cgrupo", "G1"}, {"cprofe", "P1"}, {"caula", "A1"}, {"cactiv", "M1"},
+                          {"dia", "1"}, {"hora", "1"}, {"sesiones", "1"}, {"idcurso", ""}}));
+}
+
 TEST_F(Retorno, EmptyTimetable)
 {
     exportar(kCatalogo);

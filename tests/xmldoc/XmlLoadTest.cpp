@@ -20,6 +20,14 @@ const std::string kNandu = "\xD1" "and\xFA G\xFC" "emes"; // Ñandú Güemes in 
 const std::string kJose = "Jos\xE9 Mar\xED" "a";          // José María
 const std::string kOeuvre = "\x8C" "uvre \x80";           // Œuvre €
 
+// A file loads, or fails to, alike whatever the depth: the parser reads all of it.
+constexpr xml::LoadDepth kDepths[] = {xml::LoadDepth::Whole, xml::LoadDepth::Root};
+
+const char* depthName(xml::LoadDepth depth)
+{
+    return depth == xml::LoadDepth::Whole ? "whole document" : "root only";
+}
+
 std::string centroWith(std::string_view oeuvre)
 {
     return "<centro>\n  <alumnos>\n    <dalumno nombre=\"Ñandú Güemes\" otro=\"José María\" obra=\"" + std::string(oeuvre)
@@ -146,19 +154,22 @@ TEST(XmlLoad, BrokenDocumentsReportTheParsersReasonAndLine)
         {"unquoted attribute", "<centro>\n<d n=1/>\n</centro>", "AttValue: \" or ' expected (línea 2)", 2, false},
     };
     for (const Case& c : cases) {
-        TempDir dir;
-        Document doc;
-        testing::internal::CaptureStderr();
-        const xml::LoadResult r = loadBytes(doc, dir, c.bytes);
-        EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.label; // the reason goes to the caller only
-        EXPECT_FALSE(r.ok) << c.label;
-        EXPECT_EQ(r.line, c.line) << c.label << ": " << r.describe();
-        if (c.prefix)
-            EXPECT_EQ(r.describe().rfind(c.describe, 0), 0u) << c.label << ": " << r.describe();
-        else
-            EXPECT_EQ(r.describe(), c.describe) << c.label;
-        EXPECT_EQ(r.reason.find('\n'), std::string::npos) << c.label;
-        EXPECT_TRUE(doc.documentElement().isNull()) << c.label;
+        for (const xml::LoadDepth depth : kDepths) {
+            SCOPED_TRACE(depthName(depth));
+            TempDir dir;
+            Document doc;
+            testing::internal::CaptureStderr();
+            const xml::LoadResult r = loadBytes(doc, dir, c.bytes, "centro.xml", depth);
+            EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << c.label; // the reason goes to the caller only
+            EXPECT_FALSE(r.ok) << c.label;
+            EXPECT_EQ(r.line, c.line) << c.label << ": " << r.describe();
+            if (c.prefix)
+                EXPECT_EQ(r.describe().rfind(c.describe, 0), 0u) << c.label << ": " << r.describe();
+            else
+                EXPECT_EQ(r.describe(), c.describe) << c.label;
+            EXPECT_EQ(r.reason.find('\n'), std::string::npos) << c.label;
+            EXPECT_TRUE(doc.documentElement().isNull()) << c.label;
+        }
     }
 }
 
@@ -260,14 +271,17 @@ TEST(XmlLoad, DocumentsDeclaringEntitiesAreRefused)
         {"network entity", "<!DOCTYPE centro [<!ENTITY x SYSTEM \"http://127.0.0.1:9/x\">]><centro>&x;</centro>", 1},
     };
     for (const Case& c : cases) {
-        Document doc;
-        const xml::LoadResult r = loadBytes(doc, dir, c.bytes);
-        EXPECT_FALSE(r.ok) << c.label;
-        EXPECT_EQ(r.reason, kEntityRefusal) << c.label;
-        EXPECT_EQ(r.line, c.line) << c.label;
-        EXPECT_EQ(r.describe().find(kSecret), std::string::npos) << c.label;
-        EXPECT_TRUE(doc.documentElement().isNull()) << c.label;
-        EXPECT_EQ(doc.toBytes().find(kSecret), std::string::npos) << c.label;
+        for (const xml::LoadDepth depth : kDepths) {
+            SCOPED_TRACE(depthName(depth));
+            Document doc;
+            const xml::LoadResult r = loadBytes(doc, dir, c.bytes, "centro.xml", depth);
+            EXPECT_FALSE(r.ok) << c.label;
+            EXPECT_EQ(r.reason, kEntityRefusal) << c.label;
+            EXPECT_EQ(r.line, c.line) << c.label;
+            EXPECT_EQ(r.describe().find(kSecret), std::string::npos) << c.label;
+            EXPECT_TRUE(doc.documentElement().isNull()) << c.label;
+            EXPECT_EQ(doc.toBytes().find(kSecret), std::string::npos) << c.label;
+        }
     }
 }
 
@@ -312,14 +326,48 @@ TEST(XmlLoad, DoctypeWithoutEntitiesLoads)
 
 TEST(XmlLoad, UndeclaredEntityBehindAnUnreadDtdIsRefused)
 {
+    const std::pair<const char*, std::string> cases[] = {
+        {"in an attribute", "<!DOCTYPE centro SYSTEM \"centro.dtd\">\n<centro>\n<d n=\"a&falta;b\"/>\n</centro>\n"},
+        {"in text", "<!DOCTYPE centro SYSTEM \"centro.dtd\">\n<centro>\n<d>a&falta;b</d>\n</centro>\n"},
+    };
+    for (const auto& [label, bytes] : cases) {
+        for (const xml::LoadDepth depth : kDepths) {
+            SCOPED_TRACE(depthName(depth));
+            TempDir dir;
+            Document doc;
+            const xml::LoadResult r = loadBytes(doc, dir, bytes, "centro.xml", depth);
+            EXPECT_FALSE(r.ok) << label;
+            EXPECT_EQ(r.describe(), "El documento usa entidades que no declara (&...;), que un documento de Zedra no "
+                                    "usa; no se carga (línea 3).")
+                << label;
+            EXPECT_TRUE(doc.documentElement().isNull()) << label;
+        }
+    }
+}
+
+// Loading the root only keeps what stands around the root and the root's attributes, and
+// none of its content.
+TEST(XmlLoad, RootOnlyKeepsTheRootWithoutItsContent)
+{
+    const std::string prologue = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                                 "<!DOCTYPE centro [\n<!ELEMENT centro ANY>\n]>\n"
+                                 "<!-- antes -->\n<?zedra version=\"3\"?>\n";
+    const std::string epilogue = "<!-- despu\xE9s -->\n";
+    const std::string bytes = prologue
+        + "<centro codigo=\"1\" nombre=\"Jos\xE9\">\n"
+          "  <!-- dentro --><?pi x?>\n"
+          "  <aulas><daula id=\"1\">texto &amp; <![CDATA[<crudo>]]>&#233;</daula></aulas>\n"
+          "</centro>\n"
+        + epilogue;
     TempDir dir;
     Document doc;
-    const xml::LoadResult r
-        = loadBytes(doc, dir, "<!DOCTYPE centro SYSTEM \"centro.dtd\">\n<centro>\n<d n=\"a&falta;b\"/>\n</centro>\n");
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.describe(),
-        "El documento usa entidades que no declara (&...;), que un documento de Zedra no usa; no se carga (línea 3).");
-    EXPECT_TRUE(doc.documentElement().isNull());
+    const xml::LoadResult r = loadBytes(doc, dir, bytes, "centro.xml", xml::LoadDepth::Root);
+    ASSERT_TRUE(r.ok) << r.describe();
+    const xml::Element centro = doc.documentElement();
+    EXPECT_EQ(centro.name(), "centro");
+    EXPECT_EQ(centro.attribute("nombre"), "Jos\xE9");
+    EXPECT_TRUE(doc.selectNodes("/centro/aulas").empty());
+    EXPECT_EQ(doc.toBytes(), prologue + "<centro codigo=\"1\" nombre=\"Jos\xE9\"/>\n" + epilogue);
 }
 
 } // namespace

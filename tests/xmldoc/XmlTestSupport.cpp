@@ -2,11 +2,12 @@
 
 namespace ponteva::test {
 
-xml::LoadResult loadBytes(xml::Document& doc, const TempDir& dir, std::string_view bytes, std::string_view name)
+xml::LoadResult loadBytes(xml::Document& doc, const TempDir& dir, std::string_view bytes, std::string_view name,
+                          xml::LoadDepth depth)
 {
     const auto file = dir / name;
     writeFile(file, bytes);
-    return doc.load(file);
+    return doc.load(file, depth);
 }
 
 std::string toUtf16(std::string_view utf8, bool bigEndian)
