@@ -52,7 +52,8 @@ ResumenExportacion Exportacion::ejecutar()
 
 void Exportacion::cargar()
 {
-    const xml::LoadResult loaded = m_doc.load(m_documento);
+    // The export only reads the document.
+    const xml::LoadResult loaded = m_doc.load(m_documento, xml::LoadDepth::WholeForReading);
     if (!loaded)
         throw Error("El archivo '" + m_documento.string() + "' no es un documento XML válido: " + loaded.describe()
                     + ". No se ha modificado ninguna tabla.");

@@ -3,6 +3,7 @@
 #include "tables/Table.h"
 
 #include "tables/TableErrors.h"
+#include "tables/FieldCodec.h"
 #include "tables/TableImpl.h"
 
 #include <cerrno>
@@ -115,6 +116,12 @@ void Table::Impl::setLayout(TableLayout newLayout)
     fieldByName.clear();
     for (std::size_t i = 0; i < layout.fields.size(); ++i)
         fieldByName.emplace(layout.fields[i].name, i); // a repeated name keeps its first field
+    // The row append() starts from, made once: every field blank as its kind writes it.
+    blankRow.assign(layout.recordLength, ' ');
+    blankRow[0] = format::kLiveRow;
+    for (const FieldInfo& f : layout.fields)
+        blankField(f, layout.dialect, blankRow.data() + f.offset);
+    lastField = 0;
 }
 
 bool Table::Impl::isLive(std::size_t i) const

@@ -59,6 +59,7 @@ struct Table::Impl {
 
     std::size_t cursor = 0;
     std::string newRow;
+    std::string blankRow; // a new row before any field is set
     bool editing = false;
 
     std::unordered_map<std::size_t, ValueIndex> indexes; // by field number; dropped on any write

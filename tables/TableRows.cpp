@@ -6,8 +6,8 @@
 #include "tables/TableErrors.h"
 #include "tables/TableImpl.h"
 
+#include <algorithm>
 #include <charconv>
-#include <cstring>
 
 namespace ponteva::dbf {
 
@@ -99,7 +99,7 @@ std::size_t Table::Impl::fieldNumber(const std::string& table, std::string_view 
         if (++i >= n)
             i = 0;
         const std::string& name = fields[i].name;
-        if (name.size() == field.size() && std::memcmp(name.data(), field.data(), field.size()) == 0) {
+        if (name.size() == field.size() && std::equal(name.begin(), name.end(), field.begin())) {
             lastField = i;
             return i;
         }
@@ -190,10 +190,7 @@ void Table::append()
         errors::notOpen(m_name);
     if (!m->writable)
         errors::fail(m_name, "es de solo lectura; no se le pueden añadir filas");
-    m->newRow.assign(m->layout.recordLength, ' ');
-    m->newRow[0] = format::kLiveRow;
-    for (const FieldInfo& f : m->layout.fields)
-        blankField(f, m->layout.dialect, m->newRow.data() + f.offset);
+    m->newRow = m->blankRow;
     m->editing = true;
 }
 

@@ -362,7 +362,7 @@ Parsed parse(std::string_view bytes, LoadDepth depth)
     ctxt->sax->entityDecl = onEntityDecl;
     ctxt->sax->unparsedEntityDecl = onUnparsedEntityDecl;
     ctxt->sax->serror = onParserError;
-    xmlCtxtUseOptions(ctxt, kParseOptions);
+    xmlCtxtUseOptions(ctxt, depth == LoadDepth::WholeForReading ? kParseOptions | XML_PARSE_COMPACT : kParseOptions);
     if (watch.rootOnly) {
         ctxt->sax->startElementNs = onStartElement;
         ctxt->sax->endElementNs = onEndElement;
@@ -776,7 +776,15 @@ bool Element::hasAttribute(std::string_view name) const
 std::string Element::attribute(std::string_view name) const
 {
     const char* raw = rawAttribute(name);
-    return raw ? AllTrim(utf8ToAnsi(raw)) : std::string();
+    if (!raw)
+        return {};
+    // Blanks are ASCII and stay blanks in 8 bits: trimming first spares a copy.
+    std::string_view value(raw);
+    const size_t first = value.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    value = value.substr(first, value.find_last_not_of(' ') - first + 1);
+    return utf8ToAnsi(value);
 }
 
 const char* Element::rawAttribute(std::string_view name) const

@@ -107,6 +107,9 @@ private:
 // loads, or fails to, alike.
 enum class LoadDepth {
     Whole,
+    WholeForReading, // the whole tree, to be read and never changed: small texts are kept
+                     // inside their nodes (libxml2's compact form, as xmllint loads), which
+                     // spares an allocation per attribute; changing the tree is not allowed
     Root, // the root element with its attributes, without its content: for a run that only
           // reads the root and then replaces it, a tree of the content is wasted work
 };
