@@ -1,5 +1,6 @@
 // ponteva-cli as a script runs it: exit codes, messages, the working directory, the locale.
 #include "tests/support/Rows.h"
+#include "tests/support/Soluc.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -130,24 +131,10 @@ TEST_F(Cli, RefusalsAndExitCodes)
 TEST_F(Cli, ReturnSummary)
 {
     ASSERT_EQ(run("exportar " + doc() + " " + dir()).status, 0);
-    {
-        using dbf::FieldType;
-        dbf::Table t(workDir(), "SOLUC");
-        t.create({{"DIA", FieldType::Integer, 0}, {"HORA", FieldType::Integer, 0}, {"SESIONES", FieldType::Character, 20},
-                  {"CODGRUPO", FieldType::Character, 10}, {"ASIG", FieldType::Character, 10},
-                  {"TAREA", FieldType::Character, 10}, {"PROF", FieldType::Character, 10},
-                  {"AULA", FieldType::Character, 10}});
-        t.open();
-        const char* rows[][3] = {{"1", "1", "MAT"}, {"0", "2", "MAT"}, {"2", "1", "ZZZ"}, {"3", "2", "MAT"}};
-        for (const auto& row : rows) {
-            t.append();
-            t.setText("DIA", row[0]);
-            t.setText("HORA", row[1]);
-            t.setText("ASIG", row[2]);
-            t.setText("CODGRUPO", "M1ESOA");
-            t.post();
-        }
-    }
+    writeSoluc(workDir(), {{"1", "1", "", "M1ESOA", "MAT", "", "", ""},
+                           {"0", "2", "", "M1ESOA", "MAT", "", "", ""},
+                           {"2", "1", "", "M1ESOA", "ZZZ", "", "", ""},
+                           {"3", "2", "", "M1ESOA", "MAT", "", "", ""}});
     const Outcome r = run("importar " + doc() + " " + dir());
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string result = (m_tmp / "ResultadoVeltrixcentro.xml").string();

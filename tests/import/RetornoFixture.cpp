@@ -75,26 +75,7 @@ void RetornoTest::exportar(const std::string& doc)
 
 void RetornoTest::writeSoluc(const std::vector<Solucion>& rows)
 {
-    using dbf::FieldType;
-    dbf::Table t(workDir(), "SOLUC");
-    t.create({{"DIA", FieldType::Integer, 0}, {"HORA", FieldType::Float, 0}, {"SESIONES", FieldType::Character, 20},
-              {"CODGRUPO", FieldType::Character, 10}, {"ASIG", FieldType::Character, 10},
-              {"TAREA", FieldType::Character, 10}, {"PROF", FieldType::Character, 10},
-              {"AULA", FieldType::Character, 10}});
-    t.open();
-    for (const Solucion& s : rows) {
-        t.append();
-        t.setText("DIA", utf8ToAnsi(s.dia));
-        t.setText("HORA", utf8ToAnsi(s.hora));
-        t.setText("SESIONES", utf8ToAnsi(s.sesiones));
-        t.setText("CODGRUPO", utf8ToAnsi(s.grupo));
-        t.setText("ASIG", utf8ToAnsi(s.asig));
-        t.setText("TAREA", utf8ToAnsi(s.tarea));
-        t.setText("PROF", utf8ToAnsi(s.prof));
-        t.setText("AULA", utf8ToAnsi(s.aula));
-        t.post();
-    }
-    t.close();
+    test::writeSoluc(workDir(), rows);
 }
 
 std::tm RetornoTest::momento()
