@@ -10,7 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 namespace ponteva {
 
@@ -41,56 +41,29 @@ std::tm ahora()
 }
 
 // A table's key field text to the value field text of the first row holding it, as
-// Table::locate finds it: read once, so that each record costs a look-up, not a search.
-// Open addressing over a power-of-two table keeps a look-up to a hash and a comparison or two.
+// Table::locate finds it: read once, so that each record costs one look-up.
 class Traduccion {
 public:
     Traduccion(dbf::Table& tabla, const char* clave, const char* valor)
     {
-        size_t huecos = 16;
-        while (huecos < 2 * tabla.recordCount())
-            huecos *= 2;
-        m_huecos.assign(huecos, kVacio);
-        m_entradas.reserve(tabla.recordCount());
-        for (tabla.first(); !tabla.eof(); tabla.next()) {
-            std::string codigo = tabla.text(clave);
-            std::uint32_t& hueco = m_huecos[buscarHueco(codigo)];
-            if (hueco == kVacio) {
-                hueco = static_cast<std::uint32_t>(m_entradas.size());
-                m_entradas.push_back({std::move(codigo), tabla.text(valor)});
-            }
-        }
+        m_valores.reserve(tabla.recordCount());
+        for (tabla.first(); !tabla.eof(); tabla.next())
+            m_valores.try_emplace(tabla.text(clave), tabla.text(valor)); // the first row wins
     }
 
     // The value for the code; nullptr when no row has it.
     const std::string* buscar(std::string_view codigo) const
     {
-        const std::uint32_t hueco = m_huecos[buscarHueco(codigo)];
-        return hueco == kVacio ? nullptr : &m_entradas[hueco].valor;
+        const auto it = m_valores.find(codigo);
+        return it == m_valores.end() ? nullptr : &it->second;
     }
 
 private:
-    static constexpr std::uint32_t kVacio = 0xFFFFFFFF;
-    struct Entrada {
-        std::string codigo, valor;
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
-
-    // The slot holding the code, or the empty one where it would go.
-    size_t buscarHueco(std::string_view codigo) const
-    {
-        std::uint64_t h = 14695981039346656037ull; // FNV-1a: codes are short
-        for (const char c : codigo)
-            h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-        const size_t mascara = m_huecos.size() - 1;
-        for (size_t i = static_cast<size_t>(h ^ (h >> 32)) & mascara;; i = (i + 1) & mascara) {
-            const std::uint32_t hueco = m_huecos[i];
-            if (hueco == kVacio || m_entradas[hueco].codigo == codigo)
-                return i;
-        }
-    }
-
-    std::vector<std::uint32_t> m_huecos; // index of an entry, or kVacio; at most half full
-    std::vector<Entrada> m_entradas;
+    std::unordered_map<std::string, std::string, Hash, std::equal_to<>> m_valores;
 };
 
 } // namespace

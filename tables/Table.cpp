@@ -126,7 +126,7 @@ void Table::Impl::setLayout(TableLayout newLayout)
 
 bool Table::Impl::isLive(std::size_t i) const
 {
-    return data[layout.headerLength + i * layout.recordLength] != format::kDeletedRow;
+    return data[layout.headerLength + (i - droppedRows) * layout.recordLength] != format::kDeletedRow;
 }
 
 std::size_t Table::Impl::nextLive(std::size_t from) const
@@ -140,8 +140,29 @@ void Table::Impl::flush(const std::string& table)
 {
     if (flushedEnd >= data.size())
         return;
-    if (!file->writeAt(flushedEnd, data.data() + flushedEnd, data.size() - flushedEnd))
+    if (!file->writeAt(fileOffset(flushedEnd), data.data() + flushedEnd, data.size() - flushedEnd))
         errors::systemFailure(table, "escribir", file->lastError());
+    flushedEnd = data.size();
+}
+
+void Table::Impl::holdAllRows(const std::string& table)
+{
+    if (droppedRows == 0)
+        return;
+    flush(table);
+    const std::size_t bytes = droppedRows * layout.recordLength;
+    std::string rows(bytes, '\0');
+    std::size_t done = 0;
+    while (done < bytes) {
+        const std::int64_t n = file->readAt(layout.headerLength + done, rows.data() + done, bytes - done);
+        if (n < 0)
+            errors::systemFailure(table, "leer", file->lastError());
+        if (n == 0)
+            errors::shortRead(table, layout.headerLength + done, layout.headerLength + bytes);
+        done += static_cast<std::size_t>(n);
+    }
+    data.insert(layout.headerLength, rows);
+    droppedRows = 0;
     flushedEnd = data.size();
 }
 
@@ -270,6 +291,7 @@ void Table::open()
     m->setLayout(std::move(layout));
     m->data = std::move(data);
     m->flushedEnd = m->data.size();
+    m->droppedRows = 0;
     m->liveCount = 0;
     for (std::size_t i = 0; i < m->rowCount; ++i)
         m->liveCount += m->isLive(i) ? 1 : 0;
@@ -292,7 +314,7 @@ void Table::close()
             impl.file.reset();
             impl.data = std::string();
             impl.indexes.clear();
-            impl.rowCount = impl.liveCount = impl.cursor = impl.flushedEnd = 0;
+            impl.rowCount = impl.liveCount = impl.cursor = impl.flushedEnd = impl.droppedRows = 0;
             impl.appended = impl.editing = false;
         }
     } release{*m};
@@ -303,7 +325,8 @@ void Table::close()
     const char marker = static_cast<char>(format::kEndOfFile);
     const auto stamp = dateAndCount(localToday(), static_cast<std::uint32_t>(m->rowCount));
     File& file = *m->file;
-    if (!file.writeAt(m->data.size(), &marker, 1) || !file.truncate(m->data.size() + 1)
+    const std::uint64_t end = m->fileOffset(m->data.size());
+    if (!file.writeAt(end, &marker, 1) || !file.truncate(end + 1)
         || !file.writeAt(format::kDateOffset, stamp.data(), stamp.size()))
         errors::systemFailure(m_name, "escribir", file.lastError());
 }

@@ -55,6 +55,9 @@ struct Table::Impl {
     std::size_t rowCount = 0;
     std::size_t liveCount = 0;
     std::size_t flushedEnd = 0; // data[0, flushedEnd) is in the file
+    // Rows appended and written are let go, so that a table of a hundred thousand new rows
+    // does not stay in memory: data holds the header, then the rows from this one on.
+    std::size_t droppedRows = 0;
     bool appended = false;
 
     std::size_t cursor = 0;
@@ -68,8 +71,16 @@ struct Table::Impl {
     void setLayout(TableLayout newLayout);
     std::string_view row(std::size_t i) const
     {
-        return std::string_view(data).substr(layout.headerLength + i * layout.recordLength, layout.recordLength);
+        return std::string_view(data).substr(layout.headerLength + (i - droppedRows) * layout.recordLength,
+                                             layout.recordLength);
     }
+    // Where data[offset] stands in the file.
+    std::uint64_t fileOffset(std::size_t offset) const
+    {
+        return offset + static_cast<std::uint64_t>(droppedRows) * layout.recordLength;
+    }
+    // Reads back the rows let go, before any row is read.
+    void holdAllRows(const std::string& table);
     bool isLive(std::size_t i) const;
     std::size_t nextLive(std::size_t from) const;
     // Writes the rows not yet in the file.
@@ -82,7 +93,7 @@ struct Table::Impl {
     // The field's number; throws naming the table when there is no such field.
     std::size_t fieldNumber(const std::string& table, std::string_view field) const;
     FieldAt fieldInRow(std::size_t row, std::size_t number) const;
-    FieldAt currentField(const std::string& table, std::string_view field) const;
+    FieldAt currentField(const std::string& table, std::string_view field);
     // The field and where its bytes go in the row being filled.
     std::pair<const FieldInfo*, char*> editedField(const std::string& table, std::string_view field);
 };

@@ -65,6 +65,7 @@ void Table::first()
 {
     if (!m->file)
         errors::notOpen(m_name);
+    m->holdAllRows(m_name);
     m->cursor = m->nextLive(0);
 }
 
@@ -77,6 +78,7 @@ void Table::next()
 {
     if (!m->file)
         errors::notOpen(m_name);
+    m->holdAllRows(m_name);
     if (m->cursor < m->rowCount)
         m->cursor = m->nextLive(m->cursor + 1);
 }
@@ -116,11 +118,13 @@ Table::Impl::FieldAt Table::Impl::fieldInRow(std::size_t rowNumber, std::size_t 
     return {f, row(rowNumber).substr(static_cast<std::size_t>(f.offset), static_cast<std::size_t>(f.width))};
 }
 
-Table::Impl::FieldAt Table::Impl::currentField(const std::string& table, std::string_view field) const
+Table::Impl::FieldAt Table::Impl::currentField(const std::string& table, std::string_view field)
 {
     if (!file)
         errors::notOpen(table);
     const std::size_t number = fieldNumber(table, field);
+    if (cursor < droppedRows)
+        holdAllRows(table);
     if (cursor >= rowCount)
         errors::fail(table, "no tiene fila actual: se ha llegado al final");
     return fieldInRow(cursor, number);
@@ -155,6 +159,7 @@ bool Table::locate(std::string_view field, std::string_view value)
     if (!m->file)
         errors::notOpen(m_name);
     const std::size_t number = m->fieldNumber(m_name, field);
+    m->holdAllRows(m_name);
     auto built = m->indexes.find(number);
     if (built == m->indexes.end()) {
         ValueIndex index;
@@ -248,8 +253,12 @@ void Table::post()
     m->editing = false;
     m->appended = true;
     m->indexes.clear();
-    if (m->data.size() - m->flushedEnd >= kWriteChunk)
+    if (m->data.size() - m->flushedEnd >= kWriteChunk) {
         m->flush(m_name);
+        m->droppedRows += (m->data.size() - m->layout.headerLength) / m->layout.recordLength;
+        m->data.resize(m->layout.headerLength);
+        m->flushedEnd = m->data.size();
+    }
 }
 
 } // namespace ponteva::dbf

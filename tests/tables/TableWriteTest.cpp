@@ -316,6 +316,37 @@ TEST(TableWrite, RowsAreWrittenInLargePieces)
     EXPECT_EQ(t.number("HORAS"), 24999.75);
 }
 
+TEST(TableWrite, RowsWrittenAndLetGoAreReadBackWhileOpen)
+{
+    // A large table keeps only its unwritten rows in memory; reading it while still open
+    // must find every row, those already in the file included.
+    test::TempDir dir;
+    Table t(dir.path(), "GRANDE");
+    t.create(kSampleFields);
+    t.open();
+    constexpr int kRows = 5000; // well past one 64 KiB piece
+    for (int i = 0; i < kRows; ++i) {
+        t.append();
+        t.setInteger("MAXALUM", i);
+        t.post();
+    }
+    EXPECT_EQ(t.integer("MAXALUM"), 0); // the cursor stayed on the first row
+    EXPECT_TRUE(t.locate("MAXALUM", "3"));
+    EXPECT_TRUE(t.locate("MAXALUM", "4999"));
+    int n = 0;
+    for (t.first(); !t.eof(); t.next(), ++n)
+        ASSERT_EQ(t.integer("MAXALUM"), n);
+    EXPECT_EQ(n, kRows);
+    // Appending again after the rows were read back, then closing, leaves a sound file.
+    t.append();
+    t.setInteger("MAXALUM", kRows);
+    t.post();
+    t.close();
+    t.open();
+    EXPECT_EQ(t.recordCount(), static_cast<std::size_t>(kRows + 1));
+    EXPECT_TRUE(t.locate("MAXALUM", "5000"));
+}
+
 TEST(TableWrite, NumbersIgnoreTheProcessLocale)
 {
     const char* previous = std::setlocale(LC_ALL, nullptr);
