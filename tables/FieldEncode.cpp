@@ -94,14 +94,14 @@ void blankField(const FieldInfo& f, Dialect dialect, char* out)
 
 Encoded encodeText(const FieldInfo& f, std::string_view value, char* out)
 {
-    const std::string_view t = trimBlanks(value);
-    switch (f.type) {
-    case kCharacter: {
+    if (f.type == kCharacter) {
         const std::size_t n = std::min(value.size(), static_cast<std::size_t>(f.width));
         std::memcpy(out, value.data(), n);
         std::memset(out + n, kBlank, static_cast<std::size_t>(f.width) - n);
         return Encoded::Ok;
     }
+    const std::string_view t = trimBlanks(value);
+    switch (f.type) {
     case kNumeric:
         if (t.empty()) {
             writeBlanks(f, out);
