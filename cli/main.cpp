@@ -22,28 +22,27 @@ constexpr int kExitOk = 0;
 constexpr int kExitError = 1;
 constexpr int kExitMissingInput = 2;
 
-const char* const kUsage =
-    "Uso: ponteva-cli exportar DOCUMENTO.xml [--dir DIRECTORIO]\n"
-    "     ponteva-cli importar DOCUMENTO.xml [--dir DIRECTORIO]\n"
-    "\n"
-    "Pasa los datos de un centro entre Zedra y Veltrix.\n"
-    "\n"
-    "  exportar   Lee el documento de intercambio de Zedra y crea de nuevo las tablas de\n"
-    "             trabajo de Veltrix (ASIGNOMT, PROFT, AULAT, GRUPOST, DIASHORAST y ASIGT).\n"
-    "  importar   Lee el horario de Veltrix (SOLUC.DBF) y escribe, junto al documento\n"
-    "             elegido, el documento ResultadoVeltrix<nombre> con la sección\n"
-    "             solucion_horario. El documento elegido no se modifica.\n"
-    "\n"
-    "Opciones:\n"
-    "  --dir DIRECTORIO  Directorio de trabajo de Veltrix (debe existir). Por omisión:\n"
-    "                    %s\n"
-    "  -h, --help        Muestra esta ayuda.\n"
-    "\n"
-    "Los números y las fechas siguen la configuración regional (LC_ALL, LC_NUMERIC, LANG):\n"
-    "con LC_ALL=es_ES.UTF-8 las horas se leen con coma decimal (\"2,5\").\n"
-    "\n"
-    "Salida: 0 si el proceso termina, 2 si falta el documento (o SOLUC.DBF al importar),\n"
-    "1 ante cualquier otro error, con el motivo en la salida de errores.\n";
+const char* const kUsage = "Uso: ponteva-cli exportar DOCUMENTO.xml [--dir DIRECTORIO]\n"
+                           "     ponteva-cli importar DOCUMENTO.xml [--dir DIRECTORIO]\n"
+                           "\n"
+                           "Pasa los datos de un centro entre Zedra y Veltrix.\n"
+                           "\n"
+                           "  exportar   Lee el documento de intercambio de Zedra y crea de nuevo las tablas de\n"
+                           "             trabajo de Veltrix (ASIGNOMT, PROFT, AULAT, GRUPOST, DIASHORAST y ASIGT).\n"
+                           "  importar   Lee el horario de Veltrix (SOLUC.DBF) y escribe, junto al documento\n"
+                           "             elegido, el documento ResultadoVeltrix<nombre> con la sección\n"
+                           "             solucion_horario. El documento elegido no se modifica.\n"
+                           "\n"
+                           "Opciones:\n"
+                           "  --dir DIRECTORIO  Directorio de trabajo de Veltrix (debe existir). Por omisión:\n"
+                           "                    %s\n"
+                           "  -h, --help        Muestra esta ayuda.\n"
+                           "\n"
+                           "Los números y las fechas siguen la configuración regional (LC_ALL, LC_NUMERIC, LANG):\n"
+                           "con LC_ALL=es_ES.UTF-8 las horas se leen con coma decimal (\"2,5\").\n"
+                           "\n"
+                           "Salida: 0 si el proceso termina, 2 si falta el documento (o SOLUC.DBF al importar),\n"
+                           "1 ante cualquier otro error, con el motivo en la salida de errores.\n";
 
 void printUsage(std::FILE* out)
 {
@@ -105,37 +104,38 @@ std::string plural(std::size_t n, const char* one, const char* many)
 void printExportSummary(const ResumenExportacion& r, const std::filesystem::path& dir)
 {
     std::printf("Tablas escritas en %s:\n", dir.string().c_str());
-    std::printf("  ASIGNOMT.DBF    %s (materias, con la fila fija LECT)\n", plural(r.materias, "fila", "filas").c_str());
+    std::printf(
+        "  ASIGNOMT.DBF    %s (materias, con la fila fija LECT)\n", plural(r.materias, "fila", "filas").c_str());
     std::printf("  PROFT.DBF       %s (profesores)\n", plural(r.profesores, "fila", "filas").c_str());
     std::printf("  AULAT.DBF       %s (aulas)\n", plural(r.aulas, "fila", "filas").c_str());
     std::printf("  GRUPOST.DBF     %s (grupos)\n", plural(r.grupos, "fila", "filas").c_str());
     std::printf("  DIASHORAST.DBF  0 filas (rejilla de días y horas, vacía)\n");
     std::printf("  ASIGT.DBF       %s (asignaturas)\n", plural(r.asignaturas, "fila", "filas").c_str());
 
-    const std::size_t omitted = r.materiasOmitidas + r.asignaturasSinGrupo + r.asignaturasSinMateria
-        + r.asignaturasSinCodigoMateria;
+    const std::size_t omitted
+        = r.materiasOmitidas + r.asignaturasSinGrupo + r.asignaturasSinMateria + r.asignaturasSinCodigoMateria;
     if (omitted == 0) {
         std::printf("No se ha omitido ningún registro.\n");
     } else {
         std::printf("Registros omitidos:\n");
         if (r.materiasOmitidas)
             std::printf("  %s: la abreviatura es igual al código de actividad\n",
-                        plural(r.materiasOmitidas, "materia", "materias").c_str());
+                plural(r.materiasOmitidas, "materia", "materias").c_str());
         if (r.asignaturasSinGrupo)
             std::printf("  %s: el grupo no está en GRUPOST\n",
-                        plural(r.asignaturasSinGrupo, "asignatura", "asignaturas").c_str());
+                plural(r.asignaturasSinGrupo, "asignatura", "asignaturas").c_str());
         if (r.asignaturasSinMateria)
             std::printf("  %s: la materia no está en ASIGNOMT\n",
-                        plural(r.asignaturasSinMateria, "asignatura", "asignaturas").c_str());
+                plural(r.asignaturasSinMateria, "asignatura", "asignaturas").c_str());
         if (r.asignaturasSinCodigoMateria)
             std::printf("  %s: la materia no tiene código corto\n",
-                        plural(r.asignaturasSinCodigoMateria, "asignatura", "asignaturas").c_str());
+                plural(r.asignaturasSinCodigoMateria, "asignatura", "asignaturas").c_str());
     }
     for (const IdentificadorRecortado& id : r.recortados) {
         const std::string rows = id.veces > 1 ? " (" + std::to_string(id.veces) + " filas)" : std::string();
         std::printf("Aviso: el identificador '%s' no cabe en el campo %s de %s%s (%d caracteres); se guarda "
                     "recortado y el horario no podrá volver a ese elemento.\n",
-                    id.valor.c_str(), id.campo.c_str(), id.tabla.c_str(), rows.c_str(), id.ancho);
+            id.valor.c_str(), id.campo.c_str(), id.tabla.c_str(), rows.c_str(), id.ancho);
     }
 }
 
@@ -151,7 +151,7 @@ void printReturnSummary(const ResumenRetorno& r)
             std::printf("  %s: día u hora 0\n", plural(r.omitidosDiaHora, "registro", "registros").c_str());
         if (r.omitidosSinMateria)
             std::printf("  %s: la materia no está en ASIGNOMT\n",
-                        plural(r.omitidosSinMateria, "registro", "registros").c_str());
+                plural(r.omitidosSinMateria, "registro", "registros").c_str());
     }
 }
 

@@ -10,7 +10,10 @@ namespace ponteva {
 // The message is UTF-8 and complete: callers show it as it is.
 class Error : public std::runtime_error {
 public:
-    explicit Error(const std::string& message) : std::runtime_error(message) {}
+    explicit Error(const std::string& message)
+        : std::runtime_error(message)
+    {
+    }
 };
 
 // The run's input is not there ("No existe archivo"): an expected outcome, told to the

@@ -12,7 +12,8 @@ constexpr size_t kLongestUsefulTry = 12;
 } // namespace
 
 CodeList::CodeList(Compare compare, std::string tableName)
-    : m_compare(compare), m_tableName(std::move(tableName))
+    : m_compare(compare)
+    , m_tableName(std::move(tableName))
 {
 }
 
@@ -65,7 +66,7 @@ std::string CodeList::settle(const std::string& first, const std::string& stem)
             break;
     }
     throw Error("No quedan códigos cortos libres para '" + ansiToUtf8(stem) + "' en la tabla " + m_tableName
-                + ": hay demasiados elementos con la misma abreviatura.");
+        + ": hay demasiados elementos con la misma abreviatura.");
 }
 
 } // namespace ponteva

@@ -8,8 +8,7 @@
 
 namespace ponteva {
 
-Exportacion::Exportacion(std::filesystem::path documento, std::filesystem::path directorio,
-                         RegionalSettings regional)
+Exportacion::Exportacion(std::filesystem::path documento, std::filesystem::path directorio, RegionalSettings regional)
     : m_documento(std::move(documento))
     , m_directorio(std::move(directorio))
     , m_regional(std::move(regional))
@@ -33,7 +32,8 @@ ResumenExportacion Exportacion::ejecutar()
     if (m_documento.empty() || !std::filesystem::is_regular_file(m_documento, ec))
         throw MissingInputError("No existe archivo");
     if (!std::filesystem::is_directory(m_directorio, ec))
-        throw Error("No existe el directorio de trabajo '" + m_directorio.string() + "'. No se ha escrito ninguna tabla.");
+        throw Error(
+            "No existe el directorio de trabajo '" + m_directorio.string() + "'. No se ha escrito ninguna tabla.");
     cargar();
     try {
         ExportarMaterias();
@@ -56,7 +56,7 @@ void Exportacion::cargar()
     const xml::LoadResult loaded = m_doc.load(m_documento, xml::LoadDepth::WholeForReading);
     if (!loaded)
         throw Error("El archivo '" + m_documento.string() + "' no es un documento XML válido: " + loaded.describe()
-                    + ". No se ha modificado ninguna tabla.");
+            + ". No se ha modificado ninguna tabla.");
 }
 
 void Exportacion::seleccionar(std::string_view ruta)

@@ -17,23 +17,23 @@ namespace ponteva {
 // A Zedra identifier longer than its field: the table keeps only its first characters,
 // so the timetable cannot find its way back to that item.
 struct IdentificadorRecortado {
-    std::string tabla;  // "PROFT"
-    std::string campo;  // "IDPROF"
-    std::string valor;  // the whole identifier, UTF-8
-    int ancho = 0;      // the field's width
+    std::string tabla; // "PROFT"
+    std::string campo; // "IDPROF"
+    std::string valor; // the whole identifier, UTF-8
+    int ancho = 0; // the field's width
     std::size_t veces = 1; // rows of that table that hold it
 };
 
 struct ResumenExportacion {
-    std::size_t materias = 0;    // ASIGNOMT rows, the fixed LECT row included
+    std::size_t materias = 0; // ASIGNOMT rows, the fixed LECT row included
     std::size_t profesores = 0;
     std::size_t aulas = 0;
     std::size_t grupos = 0;
     std::size_t asignaturas = 0; // ASIGT rows
-    std::size_t materiasOmitidas = 0;              // abbreviation equal to the activity code
-    std::size_t asignaturasSinGrupo = 0;           // group not in GRUPOST
-    std::size_t asignaturasSinMateria = 0;         // subject not in ASIGNOMT
-    std::size_t asignaturasSinCodigoMateria = 0;   // subject found with an empty short code
+    std::size_t materiasOmitidas = 0; // abbreviation equal to the activity code
+    std::size_t asignaturasSinGrupo = 0; // group not in GRUPOST
+    std::size_t asignaturasSinMateria = 0; // subject not in ASIGNOMT
+    std::size_t asignaturasSinCodigoMateria = 0; // subject found with an empty short code
     std::vector<IdentificadorRecortado> recortados;
 };
 

@@ -19,7 +19,10 @@ namespace {
 class Busqueda {
 public:
     Busqueda(dbf::Table& tabla, const char* clave, std::initializer_list<const char*> campos)
-        : m_tabla(tabla), m_clave(clave), m_campos(campos), m_valores(campos.size())
+        : m_tabla(tabla)
+        , m_clave(clave)
+        , m_campos(campos)
+        , m_valores(campos.size())
     {
     }
 
@@ -54,11 +57,11 @@ void Exportacion::ExportarAsignaturas()
 {
     auto texto = [](const char* name, int width) { return FieldDef{name, FieldType::Character, width}; };
     dbf::Table tabla(m_directorio, "ASIGT", opcionesTabla());
-    crearTabla(tabla, {texto("CASIG", 10), texto("CPROF", 10), texto("CGRUP", 10), texto("CAULA", 10),
-                       texto("TURNO", 1), texto("NIVEL", 5), texto("CURSO", 3), texto("GRUPO", 2),
-                       {"HORAS", FieldType::Float, 0}, texto("SESIONES", 20), texto("CTAREA", 10),
-                       texto("NCONEX", 4), texto("IDCURSO", 10), texto("IDGRUP", 10), texto("IDASIG", 10),
-                       texto("IDPROF", 10)});
+    crearTabla(tabla,
+        {texto("CASIG", 10), texto("CPROF", 10), texto("CGRUP", 10), texto("CAULA", 10), texto("TURNO", 1),
+            texto("NIVEL", 5), texto("CURSO", 3), texto("GRUPO", 2), {"HORAS", FieldType::Float, 0},
+            texto("SESIONES", 20), texto("CTAREA", 10), texto("NCONEX", 4), texto("IDCURSO", 10), texto("IDGRUP", 10),
+            texto("IDASIG", 10), texto("IDPROF", 10)});
     m_tablaGrupos.open();
     m_tablaNomAsg.open();
     m_tablaProfesor.open();

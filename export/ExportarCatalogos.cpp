@@ -28,9 +28,9 @@ std::string inicialesDe(const std::string& nombre)
 void Exportacion::ExportarMaterias()
 {
     dbf::Table tabla(m_directorio, "ASIGNOMT", opcionesTabla());
-    crearTabla(tabla, {texto("COD", 10), texto("CODLARGO", 10), texto("NOMBRE", 80), texto("DENIVEL", 5),
-                       texto("DECURSO", 3), texto("CODTAREA", 10), {"ESTAREA", FieldType::Logical, 0},
-                       texto("IDASIG", 10)});
+    crearTabla(tabla,
+        {texto("COD", 10), texto("CODLARGO", 10), texto("NOMBRE", 80), texto("DENIVEL", 5), texto("DECURSO", 3),
+            texto("CODTAREA", 10), {"ESTAREA", FieldType::Logical, 0}, texto("IDASIG", 10)});
     seleccionar("/centro/materias/dmaterias");
     for (std::size_t i = 0; i < m_nodos.size(); ++i) {
         registro(i);
@@ -74,8 +74,8 @@ void Exportacion::ExportarMaterias()
 void Exportacion::ExportarProfesores()
 {
     dbf::Table tabla(m_directorio, "PROFT", opcionesTabla());
-    crearTabla(tabla, {texto("ABREV", 10), texto("NOMBRE", 80), texto("DEPART", 40), texto("DNI", 14),
-                       texto("IDPROF", 10)});
+    crearTabla(
+        tabla, {texto("ABREV", 10), texto("NOMBRE", 80), texto("DEPART", 40), texto("DNI", 14), texto("IDPROF", 10)});
     CodeList codigos(CodeList::Compare::IgnoreCase, "PROFT");
     seleccionar("/centro/profesores/profesor");
     for (std::size_t i = 0; i < m_nodos.size(); ++i) {
@@ -101,8 +101,9 @@ void Exportacion::ExportarProfesores()
 void Exportacion::ExportarAulas()
 {
     dbf::Table tabla(m_directorio, "AULAT", opcionesTabla());
-    crearTabla(tabla, {texto("ABREV", 10), texto("NOMBRE", 80), texto("EDIFICIO", 1),
-                       {"MAXALUM", FieldType::Integer, 0}, texto("IDAULA", 20)});
+    crearTabla(tabla,
+        {texto("ABREV", 10), texto("NOMBRE", 80), texto("EDIFICIO", 1), {"MAXALUM", FieldType::Integer, 0},
+            texto("IDAULA", 20)});
     CodeList codigos(CodeList::Compare::IgnoreCase, "AULAT");
     seleccionar("/centro/aulas/daula");
     for (std::size_t i = 0; i < m_nodos.size(); ++i) {
@@ -130,9 +131,9 @@ void Exportacion::ExportarAulas()
 void Exportacion::ExportarGrupos()
 {
     dbf::Table tabla(m_directorio, "GRUPOST", opcionesTabla());
-    crearTabla(tabla, {texto("ABREV", 10), texto("TURNO", 1), texto("NIVEL", 5), texto("CURSO", 3),
-                       texto("GRUPO", 2), texto("DESCRIP", 80), texto("MARCO", 1), texto("TUTOR", 10),
-                       texto("IDGRUPO", 10)});
+    crearTabla(tabla,
+        {texto("ABREV", 10), texto("TURNO", 1), texto("NIVEL", 5), texto("CURSO", 3), texto("GRUPO", 2),
+            texto("DESCRIP", 80), texto("MARCO", 1), texto("TUTOR", 10), texto("IDGRUPO", 10)});
     m_tablaProfesor.open();
     CodeList codigos(CodeList::Compare::IgnoreCase, "GRUPOST");
     seleccionar("/centro/grupos/dgrupo");
@@ -175,9 +176,9 @@ void Exportacion::ExportarTramos()
 {
     dbf::Table tabla(m_directorio, "DIASHORAST", opcionesTabla());
     dbf::Table::removeFiles(m_directorio, tabla.name());
-    tabla.create({texto("DIHO", 10), texto("CODDIHO", 10), texto("DIA", 20), texto("TEXTODIA", 20),
-                  texto("HORA", 8), texto("TEXTOHOR", 15), texto("HORADESDE", 8), texto("HORAHASTA", 8),
-                  texto("MINUTOS", 8), texto("MARCO", 1), texto("MARCOXML", 10)});
+    tabla.create({texto("DIHO", 10), texto("CODDIHO", 10), texto("DIA", 20), texto("TEXTODIA", 20), texto("HORA", 8),
+        texto("TEXTOHOR", 15), texto("HORADESDE", 8), texto("HORAHASTA", 8), texto("MINUTOS", 8), texto("MARCO", 1),
+        texto("MARCOXML", 10)});
 }
 
 } // namespace ponteva

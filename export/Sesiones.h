@@ -8,7 +8,7 @@
 namespace ponteva {
 
 struct Horas {
-    float value = 0;      // the hours as held in HORAS
+    float value = 0; // the hours as held in HORAS
     std::string sessions; // the SESIONES text, Windows-1252
 };
 

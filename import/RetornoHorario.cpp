@@ -87,7 +87,7 @@ std::string rutaResultado(std::string_view documento, EstiloRuta estilo)
 }
 
 RetornoHorario::RetornoHorario(std::filesystem::path documento, std::filesystem::path directorio,
-                               RegionalSettings regional, std::optional<std::tm> now)
+    RegionalSettings regional, std::optional<std::tm> now)
     : m_documento(std::move(documento))
     , m_directorio(std::move(directorio))
     , m_regional(std::move(regional))
@@ -125,17 +125,17 @@ ResumenRetorno RetornoHorario::ejecutar()
     const xml::LoadResult loaded = doc.load(m_documento, xml::LoadDepth::Root);
     if (!loaded)
         throw Error("El archivo '" + m_documento.string() + "' no es un documento XML válido: " + loaded.describe()
-                    + ". No se ha escrito ningún resultado.");
+            + ". No se ha escrito ningún resultado.");
     const xml::Element raizAntigua = doc.selectSingleNode("/centro");
     if (!raizAntigua)
         throw Error("El archivo '" + m_documento.string()
-                    + "' no es un documento de intercambio de Zedra: su elemento raíz no es 'centro'. "
-                      "No se ha escrito ningún resultado.");
+            + "' no es un documento de intercambio de Zedra: su elemento raíz no es 'centro'. "
+              "No se ha escrito ningún resultado.");
     std::array<std::string, kAtributosRaiz.size()> valores;
     for (size_t i = 0; i < kAtributosRaiz.size(); ++i) {
         if (!raizAntigua.hasAttribute(kAtributosRaiz[i]))
             throw Error("Al elemento 'centro' del archivo '" + m_documento.string() + "' le falta el atributo '"
-                        + kAtributosRaiz[i] + "'. No se ha escrito ningún resultado.");
+                + kAtributosRaiz[i] + "'. No se ha escrito ningún resultado.");
         valores[i] = raizAntigua.attribute(kAtributosRaiz[i]);
     }
 
@@ -145,8 +145,8 @@ ResumenRetorno RetornoHorario::ejecutar()
     raiz.setAttribute("codigo_interno", valores[0]);
     raiz.setAttribute("nombre", valores[1]);
     raiz.setAttribute("curso", valores[2]);
-    raiz.setAttribute("fecha_exportacion",
-                      formatShortDate(m_regional, momento) + " " + formatTimeWithSeconds(m_regional, momento));
+    raiz.setAttribute(
+        "fecha_exportacion", formatShortDate(m_regional, momento) + " " + formatTimeWithSeconds(m_regional, momento));
     raiz.setAttribute("version", valores[3]);
     doc.appendChild(raiz);
     xml::Element solucion = doc.createElement("solucion_horario");
@@ -188,7 +188,7 @@ ResumenRetorno RetornoHorario::ejecutar()
         char digitos[16];
         const char* finDia = std::to_chars(digitos, digitos + sizeof digitos, dia).ptr;
         filas.add({*casig, id(idGrupo, grupo), id(idProfesor, prof), id(idAula, aula), id(idMateria, tarea, tarea),
-                   std::string_view(digitos, static_cast<size_t>(finDia - digitos)), hora, sesiones, ""});
+            std::string_view(digitos, static_cast<size_t>(finDia - digitos)), hora, sesiones, ""});
         ++resumen.escritos;
     }
     for (dbf::Table* t : {&soluc, &grupos, &profesores, &aulas, &materias, &asignaturas})

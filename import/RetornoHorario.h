@@ -15,9 +15,9 @@ namespace ponteva {
 
 struct ResumenRetorno {
     std::filesystem::path resultado;
-    std::size_t escritos = 0;            // dsolucion elements written
-    std::size_t omitidosDiaHora = 0;     // DIA or HORA 0
-    std::size_t omitidosSinMateria = 0;  // ASIG not a COD of ASIGNOMT
+    std::size_t escritos = 0; // dsolucion elements written
+    std::size_t omitidosDiaHora = 0; // DIA or HORA 0
+    std::size_t omitidosSinMateria = 0; // ASIG not a COD of ASIGNOMT
 };
 
 enum class EstiloRuta { Windows, Posix };
@@ -31,7 +31,7 @@ class RetornoHorario {
 public:
     // now: the moment written as fecha_exportacion; the current local time when absent.
     RetornoHorario(std::filesystem::path documento, std::filesystem::path directorio, RegionalSettings regional,
-                   std::optional<std::tm> now = std::nullopt);
+        std::optional<std::tm> now = std::nullopt);
 
     // Checks the document and SOLUC.DBF are there (MissingInputError "No existe archivo XML
     // o Solución."), opens SOLUC, GRUPOST, PROFT, AULAT, ASIGNOMT and ASIGT exclusively,

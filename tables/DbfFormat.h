@@ -9,9 +9,9 @@ namespace ponteva::dbf {
 // The family that wrote a file; it decides where the field descriptors are and how the
 // binary field types are encoded.
 enum class Dialect {
-    DBase,        // dBase III, IV, 5 and the many programs that write their layout
-    DBase7,       // 68-byte header, 48-byte descriptors, big-endian binary types
-    FoxPro,       // FoxPro 2 / FoxBASE+: dBase layout, little-endian binary types
+    DBase, // dBase III, IV, 5 and the many programs that write their layout
+    DBase7, // 68-byte header, 48-byte descriptors, big-endian binary types
+    FoxPro, // FoxPro 2 / FoxBASE+: dBase layout, little-endian binary types
     VisualFoxPro, // descriptors carry the field displacement; 263-byte backlink
 };
 
@@ -21,7 +21,7 @@ namespace format {
 constexpr std::size_t kHeaderSize = 32;
 constexpr std::size_t kVersionOffset = 0;
 constexpr std::size_t kDateOffset = 1; // three bytes: year - 1900, month, day
-constexpr std::size_t kRecordCountOffset = 4;  // 32-bit little-endian
+constexpr std::size_t kRecordCountOffset = 4; // 32-bit little-endian
 constexpr std::size_t kHeaderLengthOffset = 8; // 16-bit little-endian
 constexpr std::size_t kRecordLengthOffset = 10; // 16-bit little-endian
 constexpr std::size_t kLanguageDriverOffset = 29;
@@ -71,13 +71,13 @@ constexpr char kDate = 'D';
 constexpr char kMemo = 'M';
 constexpr char kGeneral = 'G';
 constexpr char kPicture = 'P';
-constexpr char kLong = 'I';          // dBase 7: big-endian, sign bit flipped; FoxPro: little-endian
+constexpr char kLong = 'I'; // dBase 7: big-endian, sign bit flipped; FoxPro: little-endian
 constexpr char kAutoIncrement = '+'; // dBase 7, encoded as kLong
-constexpr char kDouble = 'O';        // dBase 7: big-endian, ordered bit pattern
-constexpr char kTimestamp = '@';     // dBase 7
-constexpr char kBinary = 'B';        // Visual FoxPro: little-endian double; dBase: memo block
-constexpr char kCurrency = 'Y';      // Visual FoxPro: little-endian int64 of ten-thousandths
-constexpr char kDateTime = 'T';      // Visual FoxPro: little-endian Julian day and milliseconds
+constexpr char kDouble = 'O'; // dBase 7: big-endian, ordered bit pattern
+constexpr char kTimestamp = '@'; // dBase 7
+constexpr char kBinary = 'B'; // Visual FoxPro: little-endian double; dBase: memo block
+constexpr char kCurrency = 'Y'; // Visual FoxPro: little-endian int64 of ten-thousandths
+constexpr char kDateTime = 'T'; // Visual FoxPro: little-endian Julian day and milliseconds
 
 // Widths of the fields this engine writes.
 constexpr int kIntegerWidth = 11; // "-2147483648"

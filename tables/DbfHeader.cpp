@@ -42,8 +42,8 @@ struct DescriptorShape {
 };
 
 constexpr DescriptorShape kClassicDescriptor{kDescriptorSize, kNameSize, kTypeOffset, kWidthOffset, kDecimalsOffset};
-constexpr DescriptorShape kDBase7Descriptor{kDBase7DescriptorSize, kDBase7NameSize, kDBase7TypeOffset,
-                                            kDBase7WidthOffset, kDBase7DecimalsOffset};
+constexpr DescriptorShape kDBase7Descriptor{
+    kDBase7DescriptorSize, kDBase7NameSize, kDBase7TypeOffset, kDBase7WidthOffset, kDBase7DecimalsOffset};
 
 } // namespace
 
@@ -64,8 +64,9 @@ Dialect dialectOf(unsigned char version)
 TableLayout parseHeader(std::string_view file, const std::string& table)
 {
     if (file.size() < kHeaderSize)
-        errors::damaged(table, "el archivo tiene " + std::to_string(file.size()) + " bytes, menos que los "
-                                   + std::to_string(kHeaderSize) + " del encabezado");
+        errors::damaged(table,
+            "el archivo tiene " + std::to_string(file.size()) + " bytes, menos que los " + std::to_string(kHeaderSize)
+                + " del encabezado");
     TableLayout layout;
     layout.version = static_cast<unsigned char>(file[kVersionOffset]);
     layout.dialect = dialectOf(layout.version);
@@ -77,13 +78,13 @@ TableLayout parseHeader(std::string_view file, const std::string& table)
     const std::size_t firstDescriptor = dBase7 ? kDBase7HeaderSize : kHeaderSize;
     const DescriptorShape shape = dBase7 ? kDBase7Descriptor : kClassicDescriptor;
     if (layout.headerLength < firstDescriptor)
-        errors::damaged(table, "la longitud del encabezado es " + std::to_string(layout.headerLength)
-                                   + " bytes, menos que el mínimo de " + std::to_string(firstDescriptor)
-                                   + byteNote(kHeaderLengthOffset));
+        errors::damaged(table,
+            "la longitud del encabezado es " + std::to_string(layout.headerLength) + " bytes, menos que el mínimo de "
+                + std::to_string(firstDescriptor) + byteNote(kHeaderLengthOffset));
     if (layout.headerLength > file.size())
-        errors::damaged(table, "el encabezado dice medir " + std::to_string(layout.headerLength)
-                                   + " bytes pero el archivo tiene " + std::to_string(file.size())
-                                   + byteNote(kHeaderLengthOffset));
+        errors::damaged(table,
+            "el encabezado dice medir " + std::to_string(layout.headerLength) + " bytes pero el archivo tiene "
+                + std::to_string(file.size()) + byteNote(kHeaderLengthOffset));
 
     std::size_t nextOffset = 1; // byte 0 of a record is the deletion mark
     std::size_t widthSum = 0;
@@ -96,8 +97,8 @@ TableLayout parseHeader(std::string_view file, const std::string& table)
         if (byteAt(file, pos) == kHeaderTerminator)
             break;
         if (pos + shape.size > layout.headerLength)
-            errors::damaged(table, "la descripción del campo " + std::to_string(number) + " sale del encabezado"
-                                       + byteNote(pos));
+            errors::damaged(
+                table, "la descripción del campo " + std::to_string(number) + " sale del encabezado" + byteNote(pos));
         const std::string_view d = file.substr(pos, shape.size);
         FieldInfo field;
         const std::string_view rawName = d.substr(0, shape.nameSize);
@@ -107,11 +108,12 @@ TableLayout parseHeader(std::string_view file, const std::string& table)
         field.decimals = static_cast<int>(byteAt(d, shape.decimalsOffset));
         const unsigned type = static_cast<unsigned char>(field.type);
         if (type < 0x21 || type > 0x7E)
-            errors::damaged(table, fieldLabel(number, field.name) + " tiene un tipo no válido, código "
-                                       + std::to_string(type) + byteNote(pos + shape.typeOffset));
+            errors::damaged(table,
+                fieldLabel(number, field.name) + " tiene un tipo no válido, código " + std::to_string(type)
+                    + byteNote(pos + shape.typeOffset));
         if (field.width == 0)
-            errors::damaged(table, fieldLabel(number, field.name) + " tiene ancho 0"
-                                       + byteNote(pos + shape.widthOffset));
+            errors::damaged(
+                table, fieldLabel(number, field.name) + " tiene ancho 0" + byteNote(pos + shape.widthOffset));
         std::size_t offset = nextOffset;
         if (layout.dialect == Dialect::VisualFoxPro) {
             const std::uint32_t displacement = le32(d, kDisplacementOffset);
@@ -122,12 +124,11 @@ TableLayout parseHeader(std::string_view file, const std::string& table)
         }
         const std::size_t end = offset + static_cast<std::size_t>(field.width);
         if (end > layout.recordLength)
-            errors::damaged(table, fieldLabel(number, field.name) + " sale del registro: ocupa los bytes "
-                                       + std::to_string(offset) + " a " + std::to_string(end - 1)
-                                       + " de un registro de " + std::to_string(layout.recordLength)
-                                       + byteNote(pos + (layout.dialect == Dialect::VisualFoxPro
-                                                             ? kDisplacementOffset
-                                                             : shape.widthOffset)));
+            errors::damaged(table,
+                fieldLabel(number, field.name) + " sale del registro: ocupa los bytes " + std::to_string(offset) + " a "
+                    + std::to_string(end - 1) + " de un registro de " + std::to_string(layout.recordLength)
+                    + byteNote(
+                        pos + (layout.dialect == Dialect::VisualFoxPro ? kDisplacementOffset : shape.widthOffset)));
         field.offset = static_cast<int>(offset);
         nextOffset = end;
         widthSum += static_cast<std::size_t>(field.width);
@@ -138,9 +139,10 @@ TableLayout parseHeader(std::string_view file, const std::string& table)
     // Tolerated: a record longer than its fields (writers that reserve room at the end of
     // each row); the fields are still where the descriptors say.
     if (widthSum + 1 > layout.recordLength)
-        errors::damaged(table, "la longitud de registro es " + std::to_string(layout.recordLength)
-                                   + " bytes, menos que los " + std::to_string(widthSum + 1)
-                                   + " de sus campos y la marca de borrado" + byteNote(kRecordLengthOffset));
+        errors::damaged(table,
+            "la longitud de registro es " + std::to_string(layout.recordLength) + " bytes, menos que los "
+                + std::to_string(widthSum + 1) + " de sus campos y la marca de borrado"
+                + byteNote(kRecordLengthOffset));
 
     // Trust the header count when the file holds that many rows. A file cut short (copied
     // while being written) still gives the whole rows it holds.

@@ -18,7 +18,7 @@ struct TableLayout {
     unsigned char version = format::kVersionDBase3;
     Dialect dialect = Dialect::DBase;
     std::uint32_t headerRecordCount = 0; // as the header says
-    std::size_t headerLength = 0;         // where the first row starts
+    std::size_t headerLength = 0; // where the first row starts
     std::size_t recordLength = 0;
     std::vector<FieldInfo> fields;
     std::size_t rowCount = 0; // rows to read: the header count, or the whole rows the file holds

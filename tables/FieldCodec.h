@@ -23,9 +23,9 @@ bool fieldInteger(const FieldInfo& field, Dialect dialect, std::string_view byte
 
 enum class Encoded {
     Ok,
-    Invalid,     // the value is not of the field's kind
-    TooWide,     // the value's text does not fit the field
-    WrongKind,   // this kind of value does not go into this kind of field
+    Invalid, // the value is not of the field's kind
+    TooWide, // the value's text does not fit the field
+    WrongKind, // this kind of value does not go into this kind of field
     NotWritable, // a binary or memo field, which this engine does not write
 };
 

@@ -15,7 +15,7 @@ using namespace format;
 constexpr std::int64_t kCurrencyScale = 10000;
 constexpr std::int64_t kMsPerDay = 86400000;
 constexpr std::int64_t kJulianDayOfUnixEpoch = 2440588; // 1970-01-01
-constexpr std::int64_t kJulianDayOfYearOne = 1721426;   // 0001-01-01, proleptic Gregorian
+constexpr std::int64_t kJulianDayOfYearOne = 1721426; // 0001-01-01, proleptic Gregorian
 constexpr std::int64_t kJulianDayOfYear10000 = 5373485; // 10000-01-01
 constexpr std::uint32_t kSign32 = 0x80000000u;
 constexpr std::uint64_t kSign64 = 0x8000000000000000ull;
@@ -115,7 +115,7 @@ std::string julianText(std::int64_t julianDay, std::int64_t ms)
     const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
     const std::int64_t seconds = ms / 1000;
     return twoDigits(year / 100) + twoDigits(year % 100) + twoDigits(month) + twoDigits(day) + " "
-           + twoDigits(seconds / 3600) + ":" + twoDigits(seconds / 60 % 60) + ":" + twoDigits(seconds % 60);
+        + twoDigits(seconds / 3600) + ":" + twoDigits(seconds / 60 % 60) + ":" + twoDigits(seconds % 60);
 }
 
 std::string timestampText(std::string_view b)
@@ -167,13 +167,18 @@ std::string fieldText(const FieldInfo& f, Dialect dialect, std::string_view b, c
     case Kind::Decimal: return withSeparator(std::string(trimBlanks(b)), decimalSeparator);
     case Kind::Logical:
         switch (b[0]) {
-        case 'T': case 't': case 'Y': case 'y': return "T";
-        case 'F': case 'f': case 'N': case 'n': return "F";
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y': return "T";
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n': return "F";
         default: return {}; // blank, or '?' as Visual FoxPro writes for a logical never set
         }
     case Kind::Date: return std::string(trimBlanks(b));
-    case Kind::Long:
-        return isEmptyBinary(f, dialect, b) ? std::string{} : std::to_string(longValue(f, dialect, b));
+    case Kind::Long: return isEmptyBinary(f, dialect, b) ? std::string{} : std::to_string(longValue(f, dialect, b));
     case Kind::Double:
         return isEmptyBinary(f, dialect, b) ? std::string{} : doubleText(doubleValue(f, b), decimalSeparator);
     case Kind::Currency: return currencyText(currencyValue(b), decimalSeparator);
@@ -198,15 +203,9 @@ bool fieldNumber(const FieldInfo& f, Dialect dialect, std::string_view b, double
     case Kind::Long:
         value = isEmptyBinary(f, dialect, b) ? 0.0 : static_cast<double>(longValue(f, dialect, b));
         return true;
-    case Kind::Double:
-        value = isEmptyBinary(f, dialect, b) ? 0.0 : doubleValue(f, b);
-        return true;
-    case Kind::Currency:
-        value = static_cast<double>(currencyValue(b)) / kCurrencyScale;
-        return true;
-    case Kind::Logical:
-        value = fieldText(f, dialect, b, '.') == "T" ? 1.0 : 0.0;
-        return true;
+    case Kind::Double: value = isEmptyBinary(f, dialect, b) ? 0.0 : doubleValue(f, b); return true;
+    case Kind::Currency: value = static_cast<double>(currencyValue(b)) / kCurrencyScale; return true;
+    case Kind::Logical: value = fieldText(f, dialect, b, '.') == "T" ? 1.0 : 0.0; return true;
     default: {
         const std::string text = fieldText(f, dialect, b, '.');
         const std::string_view t = trimBlanks(text);

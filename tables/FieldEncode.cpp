@@ -136,8 +136,16 @@ Encoded encodeText(const FieldInfo& f, std::string_view value, char* out)
         if (t.size() != 1)
             return Encoded::Invalid;
         switch (t[0]) {
-        case 'T': case 't': case 'Y': case 'y': case 'S': case 's': out[0] = 'T'; return Encoded::Ok;
-        case 'F': case 'f': case 'N': case 'n': out[0] = 'F'; return Encoded::Ok;
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y':
+        case 'S':
+        case 's': out[0] = 'T'; return Encoded::Ok;
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n': out[0] = 'F'; return Encoded::Ok;
         default: return Encoded::Invalid;
         }
     case kDate:
@@ -145,7 +153,8 @@ Encoded encodeText(const FieldInfo& f, std::string_view value, char* out)
             writeBlanks(f, out);
             return Encoded::Ok;
         }
-        if (t.size() != 8 || f.width != 8 || !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        if (t.size() != 8 || f.width != 8
+            || !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return Encoded::Invalid;
         std::memcpy(out, t.data(), 8);
         return Encoded::Ok;
@@ -162,7 +171,7 @@ Encoded encodeNumber(const FieldInfo& f, double value, char* out)
     }
     if (f.type != kNumeric)
         return f.type == kCharacter || f.type == kLogical || f.type == kDate ? Encoded::WrongKind
-                                                                              : Encoded::NotWritable;
+                                                                             : Encoded::NotWritable;
     if (!std::isfinite(value))
         return Encoded::Invalid;
     if (isWholeNumberField(f)) {
@@ -203,9 +212,8 @@ Encoded encodeInteger(const FieldInfo& f, std::int32_t value, char* out)
 Encoded encodeBool(const FieldInfo& f, bool value, char* out)
 {
     if (f.type != kLogical)
-        return f.type == kCharacter || f.type == kNumeric || f.type == kFloat || f.type == kDate
-                   ? Encoded::WrongKind
-                   : Encoded::NotWritable;
+        return f.type == kCharacter || f.type == kNumeric || f.type == kFloat || f.type == kDate ? Encoded::WrongKind
+                                                                                                 : Encoded::NotWritable;
     out[0] = value ? 'T' : 'F';
     return Encoded::Ok;
 }

@@ -15,7 +15,10 @@ namespace {
 
 class PosixFile final : public File {
 public:
-    explicit PosixFile(int fd) : m_fd(fd) {}
+    explicit PosixFile(int fd)
+        : m_fd(fd)
+    {
+    }
     ~PosixFile() override { ::close(m_fd); } // also releases the flock
 
     std::int64_t readAt(std::uint64_t offset, void* data, std::size_t size) override
@@ -81,7 +84,7 @@ public:
 
     std::int64_t size() override
     {
-        struct stat st {};
+        struct stat st { };
         if (::fstat(m_fd, &st) != 0) {
             m_error = errno;
             return -1;
@@ -122,7 +125,7 @@ public:
             err = errno;
             return nullptr;
         }
-        struct stat st {};
+        struct stat st { };
         if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
             ::close(fd);
             err = EISDIR;
@@ -136,7 +139,7 @@ public:
 
     bool isDirectory(const std::filesystem::path& path) override
     {
-        struct stat st {};
+        struct stat st { };
         return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
 

@@ -2,8 +2,8 @@
 // and removal of its files.
 #include "tables/Table.h"
 
-#include "tables/TableErrors.h"
 #include "tables/FieldCodec.h"
+#include "tables/TableErrors.h"
 #include "tables/TableImpl.h"
 
 #include <cerrno>
@@ -51,7 +51,8 @@ bool validFieldName(std::string_view name)
 
 std::vector<FieldInfo> fieldsToCreate(const std::vector<FieldDef>& defs, const std::string& table)
 {
-    const auto refuse = [&](const std::string& why) { throw Error("No se puede crear la tabla " + table + ": " + why + "."); };
+    const auto refuse
+        = [&](const std::string& why) { throw Error("No se puede crear la tabla " + table + ": " + why + "."); };
     if (defs.empty())
         refuse("no tiene campos");
     std::vector<FieldInfo> fields;
@@ -59,7 +60,7 @@ std::vector<FieldInfo> fieldsToCreate(const std::vector<FieldDef>& defs, const s
     for (const FieldDef& def : defs) {
         if (!validFieldName(def.name))
             refuse("el nombre de campo " + errors::quoted(def.name)
-                   + " no es válido (de 1 a 10 letras sin acentos, cifras o '_')");
+                + " no es válido (de 1 a 10 letras sin acentos, cifras o '_')");
         FieldInfo f;
         f.name = tableBaseName(def.name); // upper case
         if (!seen.insert(f.name).second)
@@ -68,7 +69,7 @@ std::vector<FieldInfo> fieldsToCreate(const std::vector<FieldDef>& defs, const s
         case FieldType::Character:
             if (def.width < 1 || def.width > format::kMaxCharacterWidth)
                 refuse("el campo " + errors::quoted(f.name) + " tiene ancho " + std::to_string(def.width)
-                       + "; debe estar entre 1 y " + std::to_string(format::kMaxCharacterWidth));
+                    + "; debe estar entre 1 y " + std::to_string(format::kMaxCharacterWidth));
             f.type = format::kCharacter;
             f.width = def.width;
             break;
@@ -167,7 +168,8 @@ void Table::Impl::holdAllRows(const std::string& table)
 }
 
 Table::Table(std::filesystem::path dir, std::string baseName, TableOptions options, FileIo& io)
-    : m_name(tableBaseName(baseName)), m(std::make_unique<Impl>(std::move(dir), options, io))
+    : m_name(tableBaseName(baseName))
+    , m(std::make_unique<Impl>(std::move(dir), options, io))
 {
 }
 
@@ -270,8 +272,7 @@ void Table::open()
         errors::systemFailure(m_name, "leer", file->lastError());
     const auto total = static_cast<std::uint64_t>(size);
     if (total > kMaxTableBytes)
-        errors::fail(m_name, "ocupa " + std::to_string(total)
-                                 + " bytes; no se pueden abrir tablas de más de 2 GiB");
+        errors::fail(m_name, "ocupa " + std::to_string(total) + " bytes; no se pueden abrir tablas de más de 2 GiB");
     std::string data(static_cast<std::size_t>(total), '\0');
     std::uint64_t done = 0;
     while (done < total) {

@@ -23,8 +23,8 @@ enum class FieldType : char {
     Character = 'C',
     Logical = 'L',
     Integer = 'I', // a 32-bit signed integer; written as a numeric field N(11,0)
-    Float = 'F',   // a floating-point number; written as F(20,..) holding the shortest
-                   // decimal text that reads back as the same 32-bit float
+    Float = 'F', // a floating-point number; written as F(20,..) holding the shortest
+                 // decimal text that reads back as the same 32-bit float
 };
 
 struct FieldDef {
@@ -35,11 +35,11 @@ struct FieldDef {
 
 // A field as found in the file.
 struct FieldInfo {
-    std::string name;   // as stored, upper case in our own tables
-    char type = 'C';    // the file's type letter: C N F L D I O B + @ Y T M G ...
+    std::string name; // as stored, upper case in our own tables
+    char type = 'C'; // the file's type letter: C N F L D I O B + @ Y T M G ...
     int width = 0;
     int decimals = 0;
-    int offset = 0;     // from the start of the record, the deletion flag being byte 0
+    int offset = 0; // from the start of the record, the deletion flag being byte 0
 };
 
 struct TableOptions {
@@ -50,16 +50,14 @@ struct TableOptions {
 class Table {
 public:
     // A table named baseName ("ASIGNOMT", or "ASIGNOMT.DBF") in directory dir.
-    Table(std::filesystem::path dir, std::string baseName, TableOptions options = {},
-          FileIo& io = FileIo::system());
+    Table(std::filesystem::path dir, std::string baseName, TableOptions options = {}, FileIo& io = FileIo::system());
     ~Table(); // closes, never throws
     Table(const Table&) = delete;
     Table& operator=(const Table&) = delete;
 
     // Deletes NAME.DBF and NAME.MDX, matching the names without regard to letter case.
     // Failures are ignored, as the builders ignore them.
-    static void removeFiles(const std::filesystem::path& dir, std::string_view baseName,
-                            FileIo& io = FileIo::system());
+    static void removeFiles(const std::filesystem::path& dir, std::string_view baseName, FileIo& io = FileIo::system());
 
     // Creates an empty table with exactly these fields, in this order. The table is
     // closed afterwards. Fails when the directory is missing or the file is held.
@@ -109,7 +107,7 @@ public:
     const std::vector<FieldInfo>& fields() const;
     bool hasField(std::string_view field) const;
     const std::string& name() const { return m_name; } // e.g. "ASIGNOMT"
-    std::filesystem::path path() const;                 // the file found or created
+    std::filesystem::path path() const; // the file found or created
 
 private:
     struct Impl;

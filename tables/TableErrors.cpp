@@ -18,7 +18,7 @@ void damaged(const std::string& table, const std::string& detail)
 void missingDirectory(const std::string& table, const std::filesystem::path& dir, std::string_view action)
 {
     throw Error("No existe el directorio de trabajo '" + dir.string() + "'; no se puede " + std::string(action)
-                + " la tabla " + table + ".");
+        + " la tabla " + table + ".");
 }
 
 void missingTable(const std::string& table, const std::filesystem::path& dir)
@@ -44,7 +44,7 @@ void systemFailure(const std::string& table, std::string_view action, int err)
 void shortRead(const std::string& table, std::uint64_t read, std::uint64_t expected)
 {
     throw Error("No se pudo leer entera la tabla " + table + ": se leyeron " + std::to_string(read) + " de "
-                + std::to_string(expected) + " bytes.");
+        + std::to_string(expected) + " bytes.");
 }
 
 void notOpen(const std::string& table)
@@ -59,8 +59,8 @@ void notInteger(std::string_view value, std::string_view field)
 
 void notNumber(const std::string& table, std::string_view value, std::string_view field)
 {
-    throw Error(quoted(value) + " no es un número válido para el campo " + quoted(field) + " de la tabla " + table
-                + ".");
+    throw Error(
+        quoted(value) + " no es un número válido para el campo " + quoted(field) + " de la tabla " + table + ".");
 }
 
 void fail(const std::string& table, const std::string& detail)

@@ -16,8 +16,7 @@ std::string quoted(std::string_view ansi);
 
 // "La tabla X está dañada: <detail>."
 [[noreturn]] void damaged(const std::string& table, const std::string& detail);
-[[noreturn]] void missingDirectory(const std::string& table, const std::filesystem::path& dir,
-                                   std::string_view action);
+[[noreturn]] void missingDirectory(const std::string& table, const std::filesystem::path& dir, std::string_view action);
 [[noreturn]] void missingTable(const std::string& table, const std::filesystem::path& dir);
 [[noreturn]] void inUse(const std::string& table);
 [[noreturn]] void unknownField(const std::string& table, std::string_view field);

@@ -35,7 +35,9 @@ using ValueIndex = std::unordered_map<std::string, std::size_t, TextHash, std::e
 
 struct Table::Impl {
     Impl(std::filesystem::path directory, TableOptions tableOptions, FileIo& fileIo)
-        : dir(std::move(directory)), options(tableOptions), io(fileIo)
+        : dir(std::move(directory))
+        , options(tableOptions)
+        , io(fileIo)
     {
     }
 
@@ -71,8 +73,8 @@ struct Table::Impl {
     void setLayout(TableLayout newLayout);
     std::string_view row(std::size_t i) const
     {
-        return std::string_view(data).substr(layout.headerLength + (i - droppedRows) * layout.recordLength,
-                                             layout.recordLength);
+        return std::string_view(data).substr(
+            layout.headerLength + (i - droppedRows) * layout.recordLength, layout.recordLength);
     }
     // Where data[offset] stands in the file.
     std::uint64_t fileOffset(std::size_t offset) const

@@ -16,8 +16,7 @@ namespace {
 constexpr std::size_t kWriteChunk = 64 * 1024; // rows are written in pieces at least this large
 
 // A refused number as the user would write it: plain digits unless it is huge or tiny.
-template <typename Number>
-std::string numberText(Number value)
+template <typename Number> std::string numberText(Number value)
 {
     char buf[64];
     auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
@@ -27,8 +26,8 @@ std::string numberText(Number value)
 }
 
 // The message for a value the field refused.
-[[noreturn]] void refused(Encoded result, const std::string& table, const FieldInfo& f, std::string_view value,
-                          std::string_view expectedKind)
+[[noreturn]] void refused(
+    Encoded result, const std::string& table, const FieldInfo& f, std::string_view value, std::string_view expectedKind)
 {
     const std::string field = errors::quoted(f.name);
     const std::string where = " el campo " + field + " de la tabla " + table;
@@ -40,21 +39,21 @@ std::string numberText(Number value)
                 errors::notInteger(value, f.name);
             errors::notNumber(table, value, f.name);
         case format::kFloat: errors::notNumber(table, value, f.name);
-        case format::kLogical:
-            throw Error(errors::quoted(value) + " no es un valor lógico válido para" + where + ".");
+        case format::kLogical: throw Error(errors::quoted(value) + " no es un valor lógico válido para" + where + ".");
         case format::kDate:
             throw Error(errors::quoted(value) + " no es una fecha válida (AAAAMMDD) para" + where + ".");
         default: throw Error(errors::quoted(value) + " no es un valor válido para" + where + ".");
         }
     case Encoded::TooWide:
-        throw Error("El valor " + errors::quoted(value) + " no cabe en" + where + " (ancho "
-                    + std::to_string(f.width) + ").");
-    case Encoded::WrongKind: throw Error("El campo " + field + " de la tabla " + table + " no es " + std::string(expectedKind) + ".");
+        throw Error(
+            "El valor " + errors::quoted(value) + " no cabe en" + where + " (ancho " + std::to_string(f.width) + ").");
+    case Encoded::WrongKind:
+        throw Error("El campo " + field + " de la tabla " + table + " no es " + std::string(expectedKind) + ".");
     case Encoded::NotWritable:
     case Encoded::Ok: break;
     }
     throw Error("El campo " + field + " de la tabla " + table + " es de tipo '" + std::string(1, f.type)
-                + "', que no se puede escribir.");
+        + "', que no se puede escribir.");
 }
 
 } // namespace

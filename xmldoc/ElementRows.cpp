@@ -9,8 +9,8 @@
 #include <array>
 #include <cstring>
 #include <memory>
-#include <string>
 #include <stdexcept>
+#include <string>
 
 namespace ponteva::xml {
 
@@ -18,7 +18,7 @@ namespace {
 
 constexpr std::size_t kBlockSize = 1u << 20; // rows are kept in blocks of about this size
 constexpr std::size_t kPieceSize = 64u * 1024; // and handed on in pieces of about this size
-constexpr std::size_t kLongestByte = 6;       // the longest text one byte becomes: &quot;
+constexpr std::size_t kLongestByte = 6; // the longest text one byte becomes: &quot;
 
 // What each Windows-1252 byte becomes inside a double-quoted attribute value, UTF-8: the
 // control rule of setAttribute, the code page's character, markup and white space escaped
@@ -80,7 +80,7 @@ void ElementRows::add(std::span<const std::string_view> values)
 {
     if (values.size() != m_attributeNames.size())
         throw std::logic_error("ElementRows::add: " + std::to_string(values.size()) + " values for "
-                               + std::to_string(m_attributeNames.size()) + " attributes of " + m_name);
+            + std::to_string(m_attributeNames.size()) + " attributes of " + m_name);
     // Room for the longest text the row can become, and for the whole last copy of a
     // byte's text: a row never straddles blocks.
     std::size_t longest = m_markup.size() + sizeof(ByteText::text);

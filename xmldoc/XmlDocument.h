@@ -22,7 +22,7 @@ namespace ponteva::xml {
 struct LoadResult {
     bool ok = false;
     std::string reason; // UTF-8: the parser's own reason (libxml2's English), or our Spanish refusal
-    int line = 0;       // 1-based line of the fault, 0 when it has none
+    int line = 0; // 1-based line of the fault, 0 when it has none
     explicit operator bool() const { return ok; }
     // "<reason> (línea N)" as the user reads it; the line goes before a closing full stop.
     std::string describe() const;
@@ -33,7 +33,10 @@ struct LoadResult {
 class Element {
 public:
     Element() = default;
-    explicit Element(_xmlNode* node) : m_node(node) {}
+    explicit Element(_xmlNode* node)
+        : m_node(node)
+    {
+    }
 
     bool isNull() const { return m_node == nullptr; }
     explicit operator bool() const { return m_node != nullptr; }
@@ -97,9 +100,9 @@ private:
     _xmlNode* m_parent;
     std::string m_name;
     std::vector<std::string> m_attributeNames;
-    std::string m_markup;                 // what goes before each value, and after the last one,
+    std::string m_markup; // what goes before each value, and after the last one,
     std::vector<std::size_t> m_markupEnd; // each ending at these offsets
-    std::vector<Block> m_blocks;          // the rows, UTF-8, each ending in a line feed
+    std::vector<Block> m_blocks; // the rows, UTF-8, each ending in a line feed
     std::size_t m_count = 0;
 };
 
@@ -169,9 +172,9 @@ private:
     Rendered render(std::string& failure) const;
 
     _xmlDoc* m_doc = nullptr;
-    bool m_utf8Bom = false;                 // the loaded file began with a UTF-8 byte order mark
-    std::vector<_xmlNode*> m_created;       // from createElement: freed at the end if never attached
-    _xmlNode* m_rootNext = nullptr;         // what followed the removed root, where a new root goes
+    bool m_utf8Bom = false; // the loaded file began with a UTF-8 byte order mark
+    std::vector<_xmlNode*> m_created; // from createElement: freed at the end if never attached
+    _xmlNode* m_rootNext = nullptr; // what followed the removed root, where a new root goes
     std::vector<std::unique_ptr<ElementRows>> m_rows;
 };
 

@@ -10,8 +10,14 @@
 
 namespace ponteva::xml::detail {
 
-inline const xmlChar* xc(const char* text) { return reinterpret_cast<const xmlChar*>(text); }
-inline const char* cc(const xmlChar* text) { return reinterpret_cast<const char*>(text); }
+inline const xmlChar* xc(const char* text)
+{
+    return reinterpret_cast<const xmlChar*>(text);
+}
+inline const char* cc(const xmlChar* text)
+{
+    return reinterpret_cast<const char*>(text);
+}
 
 // Once per process: libxml2 initialised, and every external entity, DTD or file it might
 // try to fetch refused. (XmlLoad.cpp)
@@ -19,14 +25,14 @@ void initLibxml();
 
 // What went wrong while parsing, gathered from libxml2's callbacks.
 struct ParseWatch {
-    int entityLine = -1;      // line of the first entity declaration; -1 while none
-    int undeclaredLine = -1;  // line of the first reference to an undeclared entity
-    std::string fatal;        // first fatal error, which is what ends the parse
+    int entityLine = -1; // line of the first entity declaration; -1 while none
+    int undeclaredLine = -1; // line of the first reference to an undeclared entity
+    std::string fatal; // first fatal error, which is what ends the parse
     int fatalLine = 0;
-    std::string error;        // first non-fatal error, reported when no fatal one came
+    std::string error; // first non-fatal error, reported when no fatal one came
     int errorLine = 0;
-    bool rootOnly = false;    // loading the root only
-    int depth = 0;            // elements open, while loading the root only
+    bool rootOnly = false; // loading the root only
+    int depth = 0; // elements open, while loading the root only
 };
 
 // Routes this thread's libxml2 messages away from stderr while it lives; those that come
@@ -56,8 +62,8 @@ bool isWithin(const xmlNode* node, const xmlNode* ancestor);
 struct HandLayout {
     bool applies = false;
     xmlNode* closing = nullptr; // the blank text before the end tag; the child goes before it
-    std::string indent;         // text before the child
-    std::string after;          // text after the child, when the element opens up to hold it
+    std::string indent; // text before the child
+    std::string after; // text after the child, when the element opens up to hold it
 };
 
 // The layout of a new last child of the element. (XmlDocument.cpp)

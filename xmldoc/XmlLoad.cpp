@@ -8,9 +8,9 @@
 #include "text/Clipper.h"
 #include "xmldoc/XmlInternal.h"
 
+#include <libxml/SAX2.h>
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
-#include <libxml/SAX2.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlIO.h>
@@ -80,7 +80,7 @@ void onStrayError(void* watch, xmlErrorPtr error)
         record(*static_cast<ParseWatch*>(watch), error);
 }
 
-void ignoreGenericError(void*, const char*, ...) {}
+void ignoreGenericError(void*, const char*, ...) { }
 
 // An entity declaration stops the parse on the spot, before anything can be expanded:
 // the exchange document never declares one, and expansion is what entity attacks use.
@@ -112,11 +112,11 @@ ParseWatch& watchOf(void* ctx)
 }
 
 void onStartElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri, int nbNamespaces,
-                    const xmlChar** namespaces, int nbAttributes, int nbDefaulted, const xmlChar** attributes)
+    const xmlChar** namespaces, int nbAttributes, int nbDefaulted, const xmlChar** attributes)
 {
     if (watchOf(ctx).depth++ == 0)
-        xmlSAX2StartElementNs(ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted,
-                              attributes);
+        xmlSAX2StartElementNs(
+            ctx, localname, prefix, uri, nbNamespaces, namespaces, nbAttributes, nbDefaulted, attributes);
 }
 
 void onEndElement(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri)
@@ -195,7 +195,7 @@ FileBytes readWhole(const std::filesystem::path& file)
         out.failure = "No se pudo abrir el archivo: " + describeErrno(errno) + ".";
         return out;
     }
-    struct stat st {};
+    struct stat st { };
     const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (regular && static_cast<std::uintmax_t>(st.st_size) > Document::kMaxFileSize) {
         ::close(fd);

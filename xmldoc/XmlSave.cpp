@@ -56,7 +56,8 @@ std::string serialize(xmlDocPtr doc, bool utf8Bom, std::string& failure)
     QuietLibxml quiet(&watch);
     xmlSaveCtxtPtr save = xmlSaveToIO(appendToString, nullptr, &out, encoding, XML_SAVE_FORMAT);
     if (!save) {
-        failure = std::string("el sistema no sabe escribir la codificación '") + encoding + "' que declara el documento";
+        failure
+            = std::string("el sistema no sabe escribir la codificación '") + encoding + "' que declara el documento";
         return {};
     }
     const long written = xmlSaveDoc(save, doc);
@@ -121,7 +122,7 @@ void replaceAtomically(const std::filesystem::path& file, const std::function<st
         throw Error(saveFailure(file, describeErrno(errno)));
 
     // The replaced file keeps its permissions.
-    struct stat old {};
+    struct stat old { };
     if (::stat(file.c_str(), &old) == 0 && S_ISREG(old.st_mode))
         (void)::fchmod(fd, old.st_mode & 07777);
 
@@ -255,11 +256,11 @@ size_t findAligned(std::string_view bytes, std::string_view wanted, size_t unit,
 // neither they nor their layout ever become nodes.
 struct Document::Rendered {
     struct Insertion {
-        size_t from = 0;  // the bytes the rows replace: their placeholder, with the line
-        size_t to = 0;    // break and indentation libxml2 gave it
+        size_t from = 0; // the bytes the rows replace: their placeholder, with the line
+        size_t to = 0; // break and indentation libxml2 gave it
         const ElementRows* rows = nullptr;
         std::string indent; // UTF-8, before each row
-        std::string after;  // UTF-8, after the last row
+        std::string after; // UTF-8, after the last row
     };
     std::string bytes;
     std::string encoding;
@@ -383,7 +384,7 @@ Document::Rendered Document::render(std::string& failure) const
         out.insertions.push_back(std::move(insertion));
     }
     std::sort(out.insertions.begin(), out.insertions.end(),
-              [](const Rendered::Insertion& a, const Rendered::Insertion& b) { return a.from < b.from; });
+        [](const Rendered::Insertion& a, const Rendered::Insertion& b) { return a.from < b.from; });
     return out;
 }
 

@@ -46,9 +46,10 @@ protected:
     {
         const std::string errFile = (m_tmp / "stderr.txt").string();
         Outcome r;
-        r.status = runCommand("env -u LANG -u LC_NUMERIC LC_ALL=" + locale + " WINEPREFIX=" + shellQuote((m_tmp / "wine").string())
-                                  + " " + shellQuote(PONTEVA_CLI) + " " + args + " 2>" + shellQuote(errFile),
-                              r.out);
+        r.status = runCommand("env -u LANG -u LC_NUMERIC LC_ALL=" + locale
+                + " WINEPREFIX=" + shellQuote((m_tmp / "wine").string()) + " " + shellQuote(PONTEVA_CLI) + " " + args
+                + " 2>" + shellQuote(errFile),
+            r.out);
         r.err = readFile(errFile);
         return r;
     }
@@ -90,10 +91,8 @@ TEST_F(Cli, ExportSummary)
     const Outcome r = run("exportar " + doc());
     ASSERT_EQ(r.status, 0) << r.err;
     for (const char* line : {"ASIGNOMT.DBF    2 filas", "PROFT.DBF       1 fila ", "ASIGT.DBF       1 fila ",
-                             "1 materia: la abreviatura es igual al código de actividad",
-                             "1 asignatura: el grupo no está en GRUPOST",
-                             "Aviso: el identificador 'PROFESOR-0001' no cabe en el campo IDPROF de PROFT",
-                             "Proceso finalizado\n"})
+             "1 materia: la abreviatura es igual al código de actividad", "1 asignatura: el grupo no está en GRUPOST",
+             "Aviso: el identificador 'PROFESOR-0001' no cabe en el campo IDPROF de PROFT", "Proceso finalizado\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     // The default working directory is the Wine prefix's drive_c/VTEMP.
     EXPECT_EQ(readRows(workDir(), "ASIGT").at(0).at("SESIONES"), "111½");
@@ -111,13 +110,13 @@ TEST_F(Cli, RefusalsAndExitCodes)
     const Case cases[] = {
         {"exportar " + shellQuote((m_tmp / "no.xml").string()) + " " + dir(), "es_ES.UTF-8", 2, "No existe archivo\n"},
         {"exportar " + doc() + " --dir " + shellQuote((m_tmp / "no").string()), "es_ES.UTF-8", 1,
-         "No existe el directorio de trabajo"},
+            "No existe el directorio de trabajo"},
         {"exportar " + shellQuote((m_tmp / "roto.xml").string()) + " " + dir(), "es_ES.UTF-8", 1, "(línea 1)"},
         // Under a locale whose decimal separator is the point, "2,5" is no number.
         {"exportar " + doc() + " " + dir(), "C", 1, "'2,5' no es un valor punto flotante válido"},
         {"importar " + doc() + " " + dir(), "es_ES.UTF-8", 2, "No existe archivo XML o Solución.\n"},
         {"importar " + shellQuote((m_tmp / "no.xml").string()) + " " + dir(), "es_ES.UTF-8", 2,
-         "No existe archivo XML o Solución."},
+            "No existe archivo XML o Solución."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -131,17 +130,15 @@ TEST_F(Cli, RefusalsAndExitCodes)
 TEST_F(Cli, ReturnSummary)
 {
     ASSERT_EQ(run("exportar " + doc() + " " + dir()).status, 0);
-    writeSoluc(workDir(), {{"1", "1", "", "M1ESOA", "MAT", "", "", ""},
-                           {"0", "2", "", "M1ESOA", "MAT", "", "", ""},
-                           {"2", "1", "", "M1ESOA", "ZZZ", "", "", ""},
-                           {"3", "2", "", "M1ESOA", "MAT", "", "", ""}});
+    writeSoluc(workDir(),
+        {{"1", "1", "", "M1ESOA", "MAT", "", "", ""}, {"0", "2", "", "M1ESOA", "MAT", "", "", ""},
+            {"2", "1", "", "M1ESOA", "ZZZ", "", "", ""}, {"3", "2", "", "M1ESOA", "MAT", "", "", ""}});
     const Outcome r = run("importar " + doc() + " " + dir());
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string result = (m_tmp / "ResultadoVeltrixcentro.xml").string();
-    for (const std::string& line : {"Documento escrito: " + result, std::string("2 sesiones del horario"),
-                                   std::string("1 registro: día u hora 0"),
-                                   std::string("1 registro: la materia no está en ASIGNOMT"),
-                                   std::string("Proceso finalizado\n")})
+    for (const std::string& line :
+        {"Documento escrito: " + result, std::string("2 sesiones del horario"), std::string("1 registro: día u hora 0"),
+            std::string("1 registro: la materia no está en ASIGNOMT"), std::string("Proceso finalizado\n")})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
     EXPECT_TRUE(std::filesystem::exists(result));
 }

@@ -25,7 +25,7 @@ const std::string kCatalogos = R"(<materias>
 </grupos>
 )";
 
-class Asignaturas : public ExportTest {};
+class Asignaturas : public ExportTest { };
 
 TEST_F(Asignaturas, LookUpsAndSkips)
 {
@@ -43,13 +43,13 @@ TEST_F(Asignaturas, LookUpsAndSkips)
 )"));
     const auto r = rows("ASIGT");
     EXPECT_EQ(fieldNames(workDir(), "ASIGT"),
-              (Strings{"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL", "CURSO", "GRUPO", "HORAS", "SESIONES",
-                       "CTAREA", "NCONEX", "IDCURSO", "IDGRUP", "IDASIG", "IDPROF"}));
+        (Strings{"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL", "CURSO", "GRUPO", "HORAS", "SESIONES", "CTAREA",
+            "NCONEX", "IDCURSO", "IDGRUP", "IDASIG", "IDPROF"}));
     ASSERT_EQ(r.size(), 5u);
-    EXPECT_EQ(r[0], (Row{{"CASIG", "MAT"}, {"CPROF", "ICO"}, {"CGRUP", "M1ESOA"}, {"CAULA", ""}, {"TURNO", "M"},
-                         {"NIVEL", "ESO"}, {"CURSO", "1"}, {"GRUPO", "A"}, {"HORAS", "4"}, {"SESIONES", "1111"},
-                         {"CTAREA", "DOC"}, {"NCONEX", ""}, {"IDCURSO", ""}, {"IDGRUP", "G1"}, {"IDASIG", "M1"},
-                         {"IDPROF", "P1"}}));
+    EXPECT_EQ(r[0],
+        (Row{{"CASIG", "MAT"}, {"CPROF", "ICO"}, {"CGRUP", "M1ESOA"}, {"CAULA", ""}, {"TURNO", "M"}, {"NIVEL", "ESO"},
+            {"CURSO", "1"}, {"GRUPO", "A"}, {"HORAS", "4"}, {"SESIONES", "1111"}, {"CTAREA", "DOC"}, {"NCONEX", ""},
+            {"IDCURSO", ""}, {"IDGRUP", "G1"}, {"IDASIG", "M1"}, {"IDPROF", "P1"}}));
     EXPECT_EQ(r[1].at("CGRUP"), "T2ESOB");
     EXPECT_EQ(r[1].at("HORAS"), "2,5");
     EXPECT_EQ(r[1].at("SESIONES"), "111½");
@@ -66,9 +66,9 @@ TEST_F(Asignaturas, LookUpsAndSkips)
     EXPECT_EQ(r[4], r[0]);
 
     EXPECT_EQ(resumen.asignaturas, 5u);
-    EXPECT_EQ(resumen.asignaturasSinGrupo, 2u);           // G9, and 'g1' which is not 'G1'
-    EXPECT_EQ(resumen.asignaturasSinMateria, 1u);         // M9
-    EXPECT_EQ(resumen.asignaturasSinCodigoMateria, 1u);   // M2 has the empty short code
+    EXPECT_EQ(resumen.asignaturasSinGrupo, 2u); // G9, and 'g1' which is not 'G1'
+    EXPECT_EQ(resumen.asignaturasSinMateria, 1u); // M9
+    EXPECT_EQ(resumen.asignaturasSinCodigoMateria, 1u); // M2 has the empty short code
 }
 
 TEST_F(Asignaturas, BadHoursStopTheRunWithTheRowsBeforeKept)

@@ -8,7 +8,7 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-class Catalogos : public ExportTest {};
+class Catalogos : public ExportTest { };
 
 TEST_F(Catalogos, Materias)
 {
@@ -33,21 +33,23 @@ TEST_F(Catalogos, Materias)
 )"));
     const auto r = rows("ASIGNOMT");
     EXPECT_EQ(fieldNames(workDir(), "ASIGNOMT"),
-              (Strings{"COD", "CODLARGO", "NOMBRE", "DENIVEL", "DECURSO", "CODTAREA", "ESTAREA", "IDASIG"}));
-    EXPECT_EQ(column(r, "COD"), (Strings{"MAT", "LCyL", "Mat", "MAT1", "MAT2", "Ed.Física", "Tecnología",
-                                         "Tecnologí1", "M", "lab", "", "1", "C.Nat", "LECT"}));
-    EXPECT_EQ(column(r, "CODLARGO"), (Strings{"Matemática", "Lengua Cas", "Matemática", "Matemática", "Matemática",
-                                              "Educación", "Tecnología", "Tecnología", "Música", "Laboratori", "",
-                                              "", "Ciencias d", "LECTIVA"}));
-    EXPECT_EQ(column(r, "IDASIG"), (Strings{"M1", "M2", "M3", "M4", "M5", "M6", "M7", "M8", "M10", "M12", "M14",
-                                            "M15", "M16", "LECT"}));
+        (Strings{"COD", "CODLARGO", "NOMBRE", "DENIVEL", "DECURSO", "CODTAREA", "ESTAREA", "IDASIG"}));
+    EXPECT_EQ(column(r, "COD"),
+        (Strings{"MAT", "LCyL", "Mat", "MAT1", "MAT2", "Ed.Física", "Tecnología", "Tecnologí1", "M", "lab", "", "1",
+            "C.Nat", "LECT"}));
+    EXPECT_EQ(column(r, "CODLARGO"),
+        (Strings{"Matemática", "Lengua Cas", "Matemática", "Matemática", "Matemática", "Educación", "Tecnología",
+            "Tecnología", "Música", "Laboratori", "", "", "Ciencias d", "LECTIVA"}));
+    EXPECT_EQ(column(r, "IDASIG"),
+        (Strings{"M1", "M2", "M3", "M4", "M5", "M6", "M7", "M8", "M10", "M12", "M14", "M15", "M16", "LECT"}));
     EXPECT_EQ(r[0].at("DENIVEL"), "ESO");
     EXPECT_EQ(r[0].at("ESTAREA"), "F");
     EXPECT_EQ(r[12].at("NOMBRE").size(), 80u);
     EXPECT_EQ(r[12].at("CODTAREA"), "ACTIVIDADL");
     const Row lect = r.back();
-    EXPECT_EQ(lect, (Row{{"COD", "LECT"}, {"CODLARGO", "LECTIVA"}, {"NOMBRE", "Materia Lectiva de Docencia Directa"},
-                         {"DENIVEL", ""}, {"DECURSO", ""}, {"CODTAREA", "LECT"}, {"ESTAREA", "T"}, {"IDASIG", "LECT"}}));
+    EXPECT_EQ(lect,
+        (Row{{"COD", "LECT"}, {"CODLARGO", "LECTIVA"}, {"NOMBRE", "Materia Lectiva de Docencia Directa"},
+            {"DENIVEL", ""}, {"DECURSO", ""}, {"CODTAREA", "LECT"}, {"ESTAREA", "T"}, {"IDASIG", "LECT"}}));
 }
 
 TEST_F(Catalogos, Profesores)
@@ -68,11 +70,11 @@ TEST_F(Catalogos, Profesores)
     const auto r = rows("PROFT");
     EXPECT_EQ(fieldNames(workDir(), "PROFT"), (Strings{"ABREV", "NOMBRE", "DEPART", "DNI", "IDPROF"}));
     // 'TORRESLAGOS' is stored as 'TORRESLAGO', which is taken: the count goes on over its stem.
-    EXPECT_EQ(column(r, "ABREV"), (Strings{"ICO", "ico1", "ICO2", "TORRESLAGO", "TORRESLAG1", "TORRESLAG2", "", "1",
-                                           "ÑÁ", "ñá1"}));
-    EXPECT_EQ(column(r, "NOMBRE"), (Strings{"Irene, Casals Ordi", "Isaac, Cobo", "Inés, Cano Oria",
-                                            "Tomás, Torres Lago", "Teresa, Torres Lago", "Mª  José,", ",",
-                                            "Ana, Ruiz Gil", "Ñuño, Ávila", "Ñuño, Ávila"}));
+    EXPECT_EQ(column(r, "ABREV"),
+        (Strings{"ICO", "ico1", "ICO2", "TORRESLAGO", "TORRESLAG1", "TORRESLAG2", "", "1", "ÑÁ", "ñá1"}));
+    EXPECT_EQ(column(r, "NOMBRE"),
+        (Strings{"Irene, Casals Ordi", "Isaac, Cobo", "Inés, Cano Oria", "Tomás, Torres Lago", "Teresa, Torres Lago",
+            "Mª  José,", ",", "Ana, Ruiz Gil", "Ñuño, Ávila", "Ñuño, Ávila"}));
     EXPECT_EQ(r[0].at("DEPART"), "Lengua");
     EXPECT_EQ(r[0].at("DNI"), "12345678Z");
     EXPECT_EQ(r[0].at("IDPROF"), "5012");
@@ -105,8 +107,8 @@ TEST_F(Catalogos, Aulas)
 )"));
     const auto r = rows("AULAT");
     EXPECT_EQ(fieldNames(workDir(), "AULAT"), (Strings{"ABREV", "NOMBRE", "EDIFICIO", "MAXALUM", "IDAULA"}));
-    EXPECT_EQ(column(r, "ABREV"), (Strings{"LdF", "Aula 3", "aula 31", "Bibliote", "Bibliote1", "Sdumpeedyo", "A dd",
-                                           "Sdp", "", "1"}));
+    EXPECT_EQ(column(r, "ABREV"),
+        (Strings{"LdF", "Aula 3", "aula 31", "Bibliote", "Bibliote1", "Sdumpeedyo", "A dd", "Sdp", "", "1"}));
     EXPECT_EQ(column(r, "MAXALUM"), (Strings{"24", "30", "", "", "", "-1", "0", "12", "", ""}));
     EXPECT_EQ(column(r, "EDIFICIO"), Strings(10, ""));
     EXPECT_EQ(r[7].at("IDAULA"), "IDENTIFICADOR-DE-AUL");
@@ -144,7 +146,7 @@ TEST_F(Catalogos, Grupos)
 )"));
     const auto r = rows("GRUPOST");
     EXPECT_EQ(fieldNames(workDir(), "GRUPOST"),
-              (Strings{"ABREV", "TURNO", "NIVEL", "CURSO", "GRUPO", "DESCRIP", "MARCO", "TUTOR", "IDGRUPO"}));
+        (Strings{"ABREV", "TURNO", "NIVEL", "CURSO", "GRUPO", "DESCRIP", "MARCO", "TUTOR", "IDGRUPO"}));
     EXPECT_EQ(column(r, "ABREV"), (Strings{"T3N2B", "T3N2B1", "Tarde3N2ZC", "T3N2b2", "Mañana1EO2", "M2ESO"}));
     EXPECT_EQ(column(r, "GRUPO"), (Strings{"B", "B", "C", "b", "2", ""}));
     // An empty tutor code names no teacher, not the teacher without a code.
@@ -173,8 +175,8 @@ TEST_F(Catalogos, Tramos)
 {
     exportar(zedra("<materias/>"));
     EXPECT_EQ(fieldNames(workDir(), "DIASHORAST"),
-              (Strings{"DIHO", "CODDIHO", "DIA", "TEXTODIA", "HORA", "TEXTOHOR", "HORADESDE", "HORAHASTA", "MINUTOS",
-                       "MARCO", "MARCOXML"}));
+        (Strings{"DIHO", "CODDIHO", "DIA", "TEXTODIA", "HORA", "TEXTOHOR", "HORADESDE", "HORAHASTA", "MINUTOS", "MARCO",
+            "MARCOXML"}));
     EXPECT_TRUE(rows("DIASHORAST").empty());
 }
 

@@ -1,6 +1,6 @@
 // Short codes stay unique in the form in which the tables store them.
-#include "core/Error.h"
 #include "export/CodeList.h"
+#include "core/Error.h"
 #include "text/Ansi.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +24,9 @@ TEST(CodeList, CountsOnFromTheStemAndCutsLongTries)
     std::vector<std::string> got;
     for (int i = 0; i < 12; ++i)
         got.push_back(list.settle(A("Tecnología"), A("Tecnologí")));
-    const std::vector<std::string> expected = {A("Tecnologí1"), A("Tecnologí2"), A("Tecnologí3"), A("Tecnologí4"),
-                                               A("Tecnologí5"), A("Tecnologí6"), A("Tecnologí7"), A("Tecnologí8"),
-                                               A("Tecnologí9"), A("Tecnolog10"), A("Tecnolog11"), A("Tecnolog12")};
+    const std::vector<std::string> expected
+        = {A("Tecnologí1"), A("Tecnologí2"), A("Tecnologí3"), A("Tecnologí4"), A("Tecnologí5"), A("Tecnologí6"),
+            A("Tecnologí7"), A("Tecnologí8"), A("Tecnologí9"), A("Tecnolog10"), A("Tecnolog11"), A("Tecnolog12")};
     EXPECT_EQ(got, expected);
 }
 
@@ -52,9 +52,19 @@ TEST(CodeList, LetterCase)
     EXPECT_EQ(ignoring.settle("ICO", "ICO"), "ICO");
     EXPECT_EQ(ignoring.settle("ico", "ico"), "ico1");
     EXPECT_EQ(ignoring.settle("ICO", "ICO"), "ICO2");
-    EXPECT_EQ(ignoring.settle("\xD1" "U", "\xD1" "U"), "\xD1" "U");   // Ñ
-    EXPECT_EQ(ignoring.settle("\xF1" "u", "\xF1" "u"), "\xF1" "u1"); // ñ equals Ñ
-    EXPECT_EQ(ignoring.settle("NU", "NU"), "NU");                    // N differs from Ñ
+    EXPECT_EQ(ignoring.settle("\xD1"
+                              "U",
+                  "\xD1"
+                  "U"),
+        "\xD1"
+        "U"); // Ñ
+    EXPECT_EQ(ignoring.settle("\xF1"
+                              "u",
+                  "\xF1"
+                  "u"),
+        "\xF1"
+        "u1"); // ñ equals Ñ
+    EXPECT_EQ(ignoring.settle("NU", "NU"), "NU"); // N differs from Ñ
 }
 
 TEST(CodeList, ShorterStemWhenEveryFormIsTaken)

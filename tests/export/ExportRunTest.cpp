@@ -145,7 +145,8 @@ TEST_F(ExportRun, RepeatedSectionsAndASecondRun)
 
 TEST_F(ExportRun, TruncatedIdentifiersAreReported)
 {
-    const ResumenExportacion r = exportar(zedra(R"(<materias><dmaterias abrev="MAT" codigo_actividad="DOC" codigo="12345678901"/></materias>
+    const ResumenExportacion r
+        = exportar(zedra(R"(<materias><dmaterias abrev="MAT" codigo_actividad="DOC" codigo="12345678901"/></materias>
 <profesores><profesor abrev="ICO" codigo="PROFESOR-0001"/></profesores>
 <aulas><daula nombre="Aula" codigo="123456789012345678901"/></aulas>
 <grupos><dgrupo nombre="A" codigo="1234567890"/></grupos>
@@ -162,21 +163,21 @@ TEST_F(ExportRun, TruncatedIdentifiersAreReported)
 
 TEST_F(ExportRun, IndependentReaderSeesTheTables)
 {
-    exportar(zedra(R"(<materias><dmaterias abrev="EF" nombre="Educación Física" codigo_actividad="DOC" codigo="M1"/></materias>
+    exportar(zedra(
+        R"(<materias><dmaterias abrev="EF" nombre="Educación Física" codigo_actividad="DOC" codigo="M1"/></materias>
 <profesores><profesor abrev="ÑU" nombre="Ñuño" apellido1="Güemes" apellido2="Peña" codigo="P1"/></profesores>
 <grupos><dgrupo nombre="1º ESO A" codigo_nivel="ESO" turno="M" curso="1" codigo="G1"/></grupos>
 <asignaturas><dasignatura cgrupo="G1" casig="M1" cprofe="P1" nhoras="2,5"/></asignaturas>)"));
-    const std::string script =
-        "import dbfread, sys\n"
-        "for r in dbfread.DBF(sys.argv[1] + '/ASIGT.DBF'):\n"
-        "    print(r['CASIG'], r['CPROF'], r['CGRUP'], r['HORAS'], r['SESIONES'], sep='|')\n"
-        "for r in dbfread.DBF(sys.argv[1] + '/PROFT.DBF'):\n"
-        "    print(r['NOMBRE'])\n";
+    const std::string script = "import dbfread, sys\n"
+                               "for r in dbfread.DBF(sys.argv[1] + '/ASIGT.DBF'):\n"
+                               "    print(r['CASIG'], r['CPROF'], r['CGRUP'], r['HORAS'], r['SESIONES'], sep='|')\n"
+                               "for r in dbfread.DBF(sys.argv[1] + '/PROFT.DBF'):\n"
+                               "    print(r['NOMBRE'])\n";
     writeFile(m_tmp / "read.py", script);
     std::string out;
     const int status = runCommand(systemPython() + " " + shellQuote((m_tmp / "read.py").string()) + " "
-                                      + shellQuote(workDir().string()) + " 2>&1",
-                                  out);
+            + shellQuote(workDir().string()) + " 2>&1",
+        out);
     if (status != 0 && out.find("No module named 'dbfread'") != std::string::npos)
         GTEST_SKIP() << "python3-dbfread is not installed";
     ASSERT_EQ(status, 0) << out;

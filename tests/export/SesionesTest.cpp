@@ -1,6 +1,6 @@
 // Hours and the sessions text the timetabler lays them out by.
-#include "core/Error.h"
 #include "export/Sesiones.h"
+#include "core/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -17,18 +17,9 @@ TEST(Sesiones, HoursTable)
         std::string sesiones;
     };
     const Case cases[] = {
-        {"4", 4, "1111"},
-        {"0", 1, "1"},
-        {"13", 13, ones13},
-        {"14", 14, "1" + ones13},
-        {"20", 20, "7" + ones13},
-        {"25", 25, "12" + ones13},
-        {"2,5", 2.5f, "111\xBD"},
-        {"0,5", 0.5f, "1"},
-        {"13,5", 13.5f, "1" + ones13 + "\xBD"},
-        {"2,3", 2.3f, "111\xBD"},
-        {"-0", 1, "1"},
-        {"1,0", 1, "1"},
+        {"4", 4, "1111"}, {"0", 1, "1"}, {"13", 13, ones13}, {"14", 14, "1" + ones13}, {"20", 20, "7" + ones13},
+        {"25", 25, "12" + ones13}, {"2,5", 2.5f, "111\xBD"}, {"0,5", 0.5f, "1"}, {"13,5", 13.5f, "1" + ones13 + "\xBD"},
+        {"2,3", 2.3f, "111\xBD"}, {"-0", 1, "1"}, {"1,0", 1, "1"},
         {"-2,5", -2.5f, "\xBD"}, // nothing to lay out, the half still follows the whole part
     };
     for (const auto& c : cases) {
@@ -50,7 +41,7 @@ TEST(Sesiones, RefusesWhatIsNoNumber)
         }
     }
     EXPECT_EQ(calcularHoras("2.5", '.').sessions, "111\xBD"); // the separator follows the settings
-    EXPECT_THROW(calcularHoras("1e30", ','), Error);           // no session count that large
+    EXPECT_THROW(calcularHoras("1e30", ','), Error); // no session count that large
 }
 
 } // namespace

@@ -27,7 +27,6 @@ struct XmlElement {
 // The root element of an XML file, parsed by libxml2 itself; text and comments are left out.
 XmlElement parseXml(const std::filesystem::path& file);
 
-
 // The catalogue of a small school: groups G1/G2, subjects M1/M2, teachers P1/P2, rooms A1/A2.
 extern const char* const kCatalogo;
 

@@ -12,23 +12,30 @@ protected:
     // Returns false when python3-dbf is missing.
     bool writeWithPython(const std::string& type, const std::string& sesionesField, const std::string& sesiones)
     {
-        const std::string script =
-            "import dbf, sys\n"
-            "t = dbf.Table(sys.argv[1], 'DIA N(1,0); HORA N(4,1); SESIONES " + sesionesField
-            + "; CODGRUPO C(10); ASIG C(10); TAREA C(10); PROF C(10); AULA C(10)', dbf_type='" + type
+        const std::string script = "import dbf, sys\n"
+                                   "t = dbf.Table(sys.argv[1], 'DIA N(1,0); HORA N(4,1); SESIONES "
+            + sesionesField + "; CODGRUPO C(10); ASIG C(10); TAREA C(10); PROF C(10); AULA C(10)', dbf_type='" + type
             + "', codepage='cp1252')\n"
               "t.open(dbf.READ_WRITE)\n"
-              "t.append((1, 2.5, " + sesiones + ", 'M1ESOA', 'MAT', 'LECT', 'ICO', 'LdF'))\n"
-              "t.append((3, 4, " + sesiones + ", 'T2ESOB', 'FQ', 'FQ', 'JGP', 'Gimnasio'))\n"
-              "t.append((0, 4, " + sesiones + ", 'T2ESOB', 'FQ', 'FQ', 'JGP', 'Gimnasio'))\n"
-              "t.append((4, 4, " + sesiones + ", 'T2ESOB', 'FQ', 'FQ', 'JGP', 'Gimnasio'))\n"
+              "t.append((1, 2.5, "
+            + sesiones
+            + ", 'M1ESOA', 'MAT', 'LECT', 'ICO', 'LdF'))\n"
+              "t.append((3, 4, "
+            + sesiones
+            + ", 'T2ESOB', 'FQ', 'FQ', 'JGP', 'Gimnasio'))\n"
+              "t.append((0, 4, "
+            + sesiones
+            + ", 'T2ESOB', 'FQ', 'FQ', 'JGP', 'Gimnasio'))\n"
+              "t.append((4, 4, "
+            + sesiones
+            + ", 'T2ESOB', 'FQ', 'FQ', 'JGP', 'Gimnasio'))\n"
               "dbf.delete(t[3])\n"
               "t.close()\n";
         writeFile(m_tmp / "soluc.py", script);
         std::string out;
         const int status = runCommand(systemPython() + " " + shellQuote((m_tmp / "soluc.py").string()) + " "
-                                          + shellQuote((workDir() / "soluc").string()) + " 2>&1",
-                                      out);
+                + shellQuote((workDir() / "soluc").string()) + " 2>&1",
+            out);
         if (status != 0 && out.find("No module named 'dbf'") != std::string::npos)
             return false;
         EXPECT_EQ(status, 0) << out;
@@ -67,9 +74,9 @@ TEST_F(RetornoInterop, SolucFromAnotherWriter)
         ASSERT_EQ(root.children.size(), 1u);
         const auto& entries = root.children[0].children;
         ASSERT_EQ(entries.size(), 2u);
-        EXPECT_EQ(entries[0].attributes, (Attributes{{"casig", "M1"}, {"cgrupo", "G1"}, {"cprofe", "P1"},
-                                                     {"caula", "A1"}, {"cactiv", "LECT"}, {"dia", "1"},
-                                                     {"hora", "2,5"}, {"sesiones", c.text}, {"idcurso", ""}}));
+        EXPECT_EQ(entries[0].attributes,
+            (Attributes{{"casig", "M1"}, {"cgrupo", "G1"}, {"cprofe", "P1"}, {"caula", "A1"}, {"cactiv", "LECT"},
+                {"dia", "1"}, {"hora", "2,5"}, {"sesiones", c.text}, {"idcurso", ""}}));
         EXPECT_EQ(entries[1].attributes[4], (std::pair<std::string, std::string>{"cactiv", "M2"}));
         EXPECT_EQ(entries[1].attributes[6].second, "4,0");
     }

@@ -6,20 +6,20 @@ using namespace ponteva::test;
 
 namespace {
 
-class Retorno : public RetornoTest {};
+class Retorno : public RetornoTest { };
 
 TEST_F(Retorno, TranslatesEveryRecord)
 {
     exportar(kCatalogo);
     writeSoluc({
         {"1", "1", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"},
-        {"0", "2", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"},      // day 0: left out
-        {"2", "0", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"},      // period 0: left out
-        {"2", "3", "11", "ZZZ", "FQ", "FQ", "NADIE", "NINGUNA"},     // not found: empty, even after a match
-        {"3", "4", "", "T2ESOB", "ZZZ", "LECT", "JGP", "Gimnasio"},  // unknown subject: left out
+        {"0", "2", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"}, // day 0: left out
+        {"2", "0", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"}, // period 0: left out
+        {"2", "3", "11", "ZZZ", "FQ", "FQ", "NADIE", "NINGUNA"}, // not found: empty, even after a match
+        {"3", "4", "", "T2ESOB", "ZZZ", "LECT", "JGP", "Gimnasio"}, // unknown subject: left out
         {"5", "2.5", "1½", "T2ESOB", "FQ", "OTRA", "JGP", "Gimnasio"},
-        {"-1", "-2", "1", "t2esob", "MAT", "lect", "ico", "ldf"},    // codes match with case
-        {"", "1", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"},       // empty day reads 0
+        {"-1", "-2", "1", "t2esob", "MAT", "lect", "ico", "ldf"}, // codes match with case
+        {"", "1", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"}, // empty day reads 0
     });
     const ResumenRetorno r = retornar();
     EXPECT_EQ(r.resultado, result());
@@ -29,20 +29,17 @@ TEST_F(Retorno, TranslatesEveryRecord)
 
     const XmlElement root = parseXml(result());
     EXPECT_EQ(root.name, "centro");
-    EXPECT_EQ(root.attributes, (Attributes{{"codigo_interno", "15001"},
-                                           {"nombre", "IES  Rosalía de Castro"},
-                                           {"curso", "2026/2027"},
-                                           {"fecha_exportacion", "11/12/2026 9:05:07"},
-                                           {"version", "1.0"}}));
+    EXPECT_EQ(root.attributes,
+        (Attributes{{"codigo_interno", "15001"}, {"nombre", "IES  Rosalía de Castro"}, {"curso", "2026/2027"},
+            {"fecha_exportacion", "11/12/2026 9:05:07"}, {"version", "1.0"}}));
     ASSERT_EQ(root.children.size(), 1u);
     const XmlElement& solucion = root.children[0];
     EXPECT_EQ(solucion.name, "solucion_horario");
     EXPECT_TRUE(solucion.attributes.empty());
     auto d = [](const char* casig, const char* cgrupo, const char* cprofe, const char* caula, const char* cactiv,
-                const char* dia, const char* hora, const char* sesiones) {
+                 const char* dia, const char* hora, const char* sesiones) {
         return Attributes{{"casig", casig}, {"cgrupo", cgrupo}, {"cprofe", cprofe}, {"caula", caula},
-                          {"cactiv", cactiv}, {"dia", dia}, {"hora", hora}, {"sesiones", sesiones},
-                          {"idcurso", ""}};
+            {"cactiv", cactiv}, {"dia", dia}, {"hora", hora}, {"sesiones", sesiones}, {"idcurso", ""}};
     };
     const std::vector<Attributes> expected = {
         d("M1", "G1", "P1", "A1", "LECT", "1", "1", "1"),
@@ -89,8 +86,8 @@ TEST_F(Retorno, RepeatedCodeTakesItsFirstRow)
     ASSERT_EQ(root.children.size(), 1u);
     ASSERT_EQ(root.children[0].children.size(), 1u);
     EXPECT_EQ(root.children[0].children[0].attributes,
-              (Attributes{{"casig", "M1"}, {"cgrupo", "G1"}, {"cprofe", "P1"}, {"caula", "A1"}, {"cactiv", "M1"},
-                          {"dia", "1"}, {"hora", "1"}, {"sesiones", "1"}, {"idcurso", ""}}));
+        (Attributes{{"casig", "M1"}, {"cgrupo", "G1"}, {"cprofe", "P1"}, {"caula", "A1"}, {"cactiv", "M1"},
+            {"dia", "1"}, {"hora", "1"}, {"sesiones", "1"}, {"idcurso", ""}}));
 }
 
 TEST_F(Retorno, EmptyTimetable)
@@ -109,7 +106,8 @@ TEST_F(Retorno, KeepsTheProlog)
     // An ISO-8859-1 document with a comment and a processing instruction before the root.
     const std::string latin1 = std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n")
         + "<!-- exportado por Zedra -->\n<?zedra version=\"7\"?>\n"
-        + "<centro codigo_interno=\"1\" nombre=\"IES Nuestra Se\xF1ora de Bego\xF1" "a\" curso=\"2026\" version=\"2\">"
+        + "<centro codigo_interno=\"1\" nombre=\"IES Nuestra Se\xF1ora de Bego\xF1"
+          "a\" curso=\"2026\" version=\"2\">"
         + "<materias><dmaterias abrev=\"MAT\" codigo_actividad=\"DOC\" codigo=\"M1\"/></materias></centro>\n";
     exportar(latin1);
     writeSoluc({{"1", "1", "1", "", "MAT", "LECT", "", ""}});
@@ -121,7 +119,10 @@ TEST_F(Retorno, KeepsTheProlog)
     const size_t root = bytes.find("<centro");
     EXPECT_LT(comment, pi);
     EXPECT_LT(pi, root);
-    EXPECT_NE(bytes.find("nombre=\"IES Nuestra Se\xF1ora de Bego\xF1" "a\""), std::string::npos) << bytes;
+    EXPECT_NE(bytes.find("nombre=\"IES Nuestra Se\xF1ora de Bego\xF1"
+                         "a\""),
+        std::string::npos)
+        << bytes;
     EXPECT_EQ(bytes.find("<materias"), std::string::npos);
 }
 
@@ -138,7 +139,7 @@ TEST(RutaResultado, FileNameRule)
         {"D:/datos/centro.xml", EstiloRuta::Windows, "D:/datos/ResultadoVeltrixcentro.xml"},
         {"centro.xml", EstiloRuta::Windows, "ResultadoVeltrixcentro.xml"},
         {"D:\\datos\\ResultadoVeltrixcentro.xml", EstiloRuta::Windows,
-         "D:\\datos\\ResultadoVeltrixResultadoVeltrixcentro.xml"},
+            "D:\\datos\\ResultadoVeltrixResultadoVeltrixcentro.xml"},
         {"/home/ana/centro.xml", EstiloRuta::Posix, "/home/ana/ResultadoVeltrixcentro.xml"},
         {"datos\\centro.xml", EstiloRuta::Posix, "ResultadoVeltrixdatos\\centro.xml"},
         {"a:b/c.xml", EstiloRuta::Posix, "a:b/ResultadoVeltrixc.xml"},

@@ -20,9 +20,8 @@ inline void writeSoluc(const std::filesystem::path& dir, const std::vector<Soluc
     using dbf::FieldType;
     dbf::Table t(dir, "SOLUC");
     t.create({{"DIA", FieldType::Integer, 0}, {"HORA", FieldType::Float, 0}, {"SESIONES", FieldType::Character, 20},
-              {"CODGRUPO", FieldType::Character, 10}, {"ASIG", FieldType::Character, 10},
-              {"TAREA", FieldType::Character, 10}, {"PROF", FieldType::Character, 10},
-              {"AULA", FieldType::Character, 10}});
+        {"CODGRUPO", FieldType::Character, 10}, {"ASIG", FieldType::Character, 10}, {"TAREA", FieldType::Character, 10},
+        {"PROF", FieldType::Character, 10}, {"AULA", FieldType::Character, 10}});
     t.open();
     for (const Solucion& s : rows) {
         t.append();

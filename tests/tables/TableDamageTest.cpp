@@ -53,48 +53,97 @@ TEST(TableDamage, BrokenHeadersNameTheTableAndTheByte)
     };
     const Case cases[] = {
         {"shorter than a header", [] { return sample().bytes().substr(0, 10); },
-         "La tabla SOLUC está dañada: el archivo tiene 10 bytes, menos que los 32 del encabezado."},
+            "La tabla SOLUC está dañada: el archivo tiene 10 bytes, menos que los 32 del encabezado."},
         {"empty file", [] { return std::string(); },
-         "La tabla SOLUC está dañada: el archivo tiene 0 bytes, menos que los 32 del encabezado."},
-        {"header length below the minimum", [] { auto f = sample(); f.headerLength = 20; return f.bytes(); },
-         "La tabla SOLUC está dañada: la longitud del encabezado es 20 bytes, menos que el mínimo de 32 (byte 8)."},
+            "La tabla SOLUC está dañada: el archivo tiene 0 bytes, menos que los 32 del encabezado."},
+        {"header length below the minimum",
+            [] {
+                auto f = sample();
+                f.headerLength = 20;
+                return f.bytes();
+            },
+            "La tabla SOLUC está dañada: la longitud del encabezado es 20 bytes, menos que el mínimo de 32 (byte 8)."},
         {"dBase 7 header length below its minimum",
-         [] { auto f = sample(); f.version = 0x04; f.headerLength = 60; return f.bytes(); },
-         "La tabla SOLUC está dañada: la longitud del encabezado es 60 bytes, menos que el mínimo de 68 (byte 8)."},
-        {"header longer than the file", [] { auto b = sample().bytes(); putLe16(b, 8, 60000); return b; },
-         "La tabla SOLUC está dañada: el encabezado dice medir 60000 bytes pero el archivo tiene 157 (byte 8)."},
-        {"descriptor leaves the header", [] { auto f = sample(); f.headerLength = 32 + 32 + 16; return f.bytes(); },
-         "La tabla SOLUC está dañada: la descripción del campo 2 sale del encabezado (byte 64)."},
-        {"zero width", [] { auto b = sample().bytes(); b[64 + 16] = 0; return b; },
-         "La tabla SOLUC está dañada: el campo 2 ('N') tiene ancho 0 (byte 80)."},
-        {"type is no letter", [] { auto b = sample().bytes(); b[32 + 11] = 0; return b; },
-         "La tabla SOLUC está dañada: el campo 1 ('NOMBRE') tiene un tipo no válido, código 0 (byte 43)."},
-        {"field beyond the record", [] { auto f = sample(); f.recordLength = 5; return f.bytes(); },
-         "La tabla SOLUC está dañada: el campo 2 ('N') sale del registro: ocupa los bytes 5 a 7 de un registro de 5 (byte 80)."},
-        {"zero record length", [] { auto f = sample(); f.recordLength = 0; return f.bytes(); },
-         "La tabla SOLUC está dañada: el campo 1 ('NOMBRE') sale del registro: ocupa los bytes 1 a 4 de un registro de 0 (byte 48)."},
-        {"no fields", [] { auto b = sample().bytes(); b[32] = 0x0D; return b; },
-         "La tabla SOLUC está dañada: el encabezado no describe ningún campo (byte 32)."},
+            [] {
+                auto f = sample();
+                f.version = 0x04;
+                f.headerLength = 60;
+                return f.bytes();
+            },
+            "La tabla SOLUC está dañada: la longitud del encabezado es 60 bytes, menos que el mínimo de 68 (byte 8)."},
+        {"header longer than the file",
+            [] {
+                auto b = sample().bytes();
+                putLe16(b, 8, 60000);
+                return b;
+            },
+            "La tabla SOLUC está dañada: el encabezado dice medir 60000 bytes pero el archivo tiene 157 (byte 8)."},
+        {"descriptor leaves the header",
+            [] {
+                auto f = sample();
+                f.headerLength = 32 + 32 + 16;
+                return f.bytes();
+            },
+            "La tabla SOLUC está dañada: la descripción del campo 2 sale del encabezado (byte 64)."},
+        {"zero width",
+            [] {
+                auto b = sample().bytes();
+                b[64 + 16] = 0;
+                return b;
+            },
+            "La tabla SOLUC está dañada: el campo 2 ('N') tiene ancho 0 (byte 80)."},
+        {"type is no letter",
+            [] {
+                auto b = sample().bytes();
+                b[32 + 11] = 0;
+                return b;
+            },
+            "La tabla SOLUC está dañada: el campo 1 ('NOMBRE') tiene un tipo no válido, código 0 (byte 43)."},
+        {"field beyond the record",
+            [] {
+                auto f = sample();
+                f.recordLength = 5;
+                return f.bytes();
+            },
+            "La tabla SOLUC está dañada: el campo 2 ('N') sale del registro: ocupa los bytes 5 a 7 de un registro de 5 "
+            "(byte 80)."},
+        {"zero record length",
+            [] {
+                auto f = sample();
+                f.recordLength = 0;
+                return f.bytes();
+            },
+            "La tabla SOLUC está dañada: el campo 1 ('NOMBRE') sale del registro: ocupa los bytes 1 a 4 de un registro "
+            "de 0 (byte 48)."},
+        {"no fields",
+            [] {
+                auto b = sample().bytes();
+                b[32] = 0x0D;
+                return b;
+            },
+            "La tabla SOLUC está dañada: el encabezado no describe ningún campo (byte 32)."},
         {"displacement beyond the record",
-         [] {
-             auto f = sample();
-             f.version = 0x30;
-             auto b = f.bytes();
-             b[32 + 12] = static_cast<char>(200);
-             return b;
-         },
-         "La tabla SOLUC está dañada: el campo 1 ('NOMBRE') sale del registro: ocupa los bytes 200 a 203 de un registro de 9 (byte 44)."},
+            [] {
+                auto f = sample();
+                f.version = 0x30;
+                auto b = f.bytes();
+                b[32 + 12] = static_cast<char>(200);
+                return b;
+            },
+            "La tabla SOLUC está dañada: el campo 1 ('NOMBRE') sale del registro: ocupa los bytes 200 a 203 de un "
+            "registro de 9 (byte 44)."},
         {"overlapping fields longer than the record",
-         [] {
-             DbfFixture f;
-             f.version = 0x30;
-             f.fields = {{"A", 'C', 3}, {"B", 'C', 3}};
-             f.recordLength = 4;
-             auto b = f.bytes();
-             b[64 + 12] = 1; // B over A
-             return b;
-         },
-         "La tabla SOLUC está dañada: la longitud de registro es 4 bytes, menos que los 7 de sus campos y la marca de borrado (byte 10)."},
+            [] {
+                DbfFixture f;
+                f.version = 0x30;
+                f.fields = {{"A", 'C', 3}, {"B", 'C', 3}};
+                f.recordLength = 4;
+                auto b = f.bytes();
+                b[64 + 12] = 1; // B over A
+                return b;
+            },
+            "La tabla SOLUC está dañada: la longitud de registro es 4 bytes, menos que los 7 de sus campos y la marca "
+            "de borrado (byte 10)."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -119,27 +168,53 @@ TEST(TableDamage, TolerableDefectsStillGiveTheGoodRows)
     };
     const Case cases[] = {
         {"intact", [] { return sample().bytes(); }, {"Ana", "Luis", "Eva"}},
-        {"no end marker", [] { auto f = sample(); f.endMarker = false; return f.bytes(); }, {"Ana", "Luis", "Eva"}},
+        {"no end marker",
+            [] {
+                auto f = sample();
+                f.endMarker = false;
+                return f.bytes();
+            },
+            {"Ana", "Luis", "Eva"}},
         {"garbage after the end marker", [] { return sample().bytes() + "basura"; }, {"Ana", "Luis", "Eva"}},
         {"no header terminator, header filled by fields",
-         [] { auto f = sample(); f.terminator = false; return f.bytes(); }, {"Ana", "Luis", "Eva"}},
-        {"count larger than the rows held", [] { auto f = sample(); f.recordCount = 10; return f.bytes(); },
-         {"Ana", "Luis", "Eva"}},
+            [] {
+                auto f = sample();
+                f.terminator = false;
+                return f.bytes();
+            },
+            {"Ana", "Luis", "Eva"}},
+        {"count larger than the rows held",
+            [] {
+                auto f = sample();
+                f.recordCount = 10;
+                return f.bytes();
+            },
+            {"Ana", "Luis", "Eva"}},
         {"file cut inside a row", [] { return sample().bytes().substr(0, 129 + 2 * 9 + 4); }, {"Ana", "Luis"}},
         {"file cut after the header", [] { return sample().bytes().substr(0, 129); }, {}},
-        {"count smaller than the rows held", [] { auto f = sample(); f.recordCount = 2; return f.bytes(); },
-         {"Ana", "Luis"}},
-        {"huge count", [] { auto f = sample(); f.recordCount = 0xFFFFFFFF; return f.bytes(); },
-         {"Ana", "Luis", "Eva"}},
+        {"count smaller than the rows held",
+            [] {
+                auto f = sample();
+                f.recordCount = 2;
+                return f.bytes();
+            },
+            {"Ana", "Luis"}},
+        {"huge count",
+            [] {
+                auto f = sample();
+                f.recordCount = 0xFFFFFFFF;
+                return f.bytes();
+            },
+            {"Ana", "Luis", "Eva"}},
         {"record longer than its fields",
-         [] {
-             auto f = sample();
-             f.recordLength = 12;
-             for (std::string& r : f.rows)
-                 r += "xyz";
-             return f.bytes();
-         },
-         {"Ana", "Luis", "Eva"}},
+            [] {
+                auto f = sample();
+                f.recordLength = 12;
+                for (std::string& r : f.rows)
+                    r += "xyz";
+                return f.bytes();
+            },
+            {"Ana", "Luis", "Eva"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -175,21 +250,22 @@ std::vector<std::string> garbageBases()
 {
     DbfFixture dBase3;
     dBase3.version = 0x83;
-    dBase3.fields = {{"NOMBRE", 'C', 6}, {"N", 'N', 5, 2}, {"F", 'F', 20, 4}, {"L", 'L', 1}, {"D", 'D', 8}, {"M", 'M', 10}};
+    dBase3.fields
+        = {{"NOMBRE", 'C', 6}, {"N", 'N', 5, 2}, {"F", 'F', 20, 4}, {"L", 'L', 1}, {"D", 'D', 8}, {"M", 'M', 10}};
     dBase3.rows = {row({"Ana   ", " 1.50", std::string(17, ' ') + "0.1", "T", "20240131", "         1"}),
-                   row({"Luis  ", "-2.00", std::string(20, ' '), "?", "        ", "          "}, '*')};
+        row({"Luis  ", "-2.00", std::string(20, ' '), "?", "        ", "          "}, '*')};
     DbfFixture foxPro;
     foxPro.version = 0x30;
     foxPro.fields = {{"C", 'C', 3}, {"I", 'I', 4}, {"B", 'B', 8}, {"Y", 'Y', 8}, {"T", 'T', 8}, {"M", 'M', 4}};
     foxPro.rows = {row({"abc", hexBytes("F9 FF FF FF"), hexBytes("00 00 00 00 00 00 02 40"),
-                        hexBytes("40 E2 01 00 00 00 00 00"), hexBytes("B5 8A 25 00 D0 66 F3 02"), hexBytes("05 00 00 00")})};
+        hexBytes("40 E2 01 00 00 00 00 00"), hexBytes("B5 8A 25 00 D0 66 F3 02"), hexBytes("05 00 00 00")})};
     DbfFixture dBase7;
     dBase7.version = 0x04;
     dBase7.fields = {{"I", 'I', 4}, {"A", '+', 4}, {"O", 'O', 8}, {"S", '@', 8}, {"C", 'C', 2}, {"L", 'L', 1}};
     dBase7.rows = {row({hexBytes("80 00 00 2A"), hexBytes("80 00 00 01"), hexBytes("C0 0A 00 00 00 00 00 00"),
-                        hexBytes("00 25 8A B5 02 F3 66 D0"), "xy", "T"}),
-                   row({hexBytes("7F FF FF F6"), hexBytes("80 00 00 02"), hexBytes("3F DB FF FF FF FF FF FF"),
-                        hexBytes("00 00 00 00 00 00 00 00"), "zz", "F"})};
+                       hexBytes("00 25 8A B5 02 F3 66 D0"), "xy", "T"}),
+        row({hexBytes("7F FF FF F6"), hexBytes("80 00 00 02"), hexBytes("3F DB FF FF FF FF FF FF"),
+            hexBytes("00 00 00 00 00 00 00 00"), "zz", "F"})};
     return {dBase3.bytes(), foxPro.bytes(), dBase7.bytes()};
 }
 

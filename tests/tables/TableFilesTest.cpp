@@ -69,7 +69,7 @@ TEST(TableFiles, SecondOpenOfAHeldTableIsRefused)
     first.open();
     Table second(dir.path(), "proft");
     EXPECT_EQ(messageOf([&] { second.open(); }),
-              "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+        "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
     EXPECT_FALSE(second.isOpen());
     first.close();
     second.open();
@@ -120,8 +120,10 @@ TEST(TableFiles, CreateNeverTruncatesAHeldTable)
     const std::string before = test::readFile(dir / "PROFT.DBF");
 
     Table other(dir.path(), "PROFT");
-    EXPECT_EQ(messageOf([&] { other.create({{"OTRO", FieldType::Logical}}); }),
-              "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+    EXPECT_EQ(messageOf([&] {
+        other.create({{"OTRO", FieldType::Logical}});
+    }),
+        "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
     EXPECT_EQ(test::readFile(dir / "PROFT.DBF"), before);
     EXPECT_EQ(held.recordCount(), 3u);
 }
@@ -134,7 +136,7 @@ TEST(TableFiles, CreateRefusesWhenAnotherLetterCaseVariantIsHeld)
     held.open(); // finds proft.dbf
     Table other(dir.path(), "PROFT");
     EXPECT_EQ(messageOf([&] { other.create(kFields); }),
-              "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+        "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
     EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"proft.dbf"}) << "a refusal leaves nothing behind";
 }
 
@@ -193,7 +195,8 @@ TEST(TableFiles, ExistsWhateverTheLetterCase)
 TEST(TableFiles, RemoveFilesDeletesEveryLetterCaseOfTableAndIndex)
 {
     test::TempDir dir;
-    for (const char* name : {"SOLUC.DBF", "soluc.dbf", "Soluc.Mdx", "SOLUC.MDX", "SOLUC.CDX", "SOLUCX.DBF", "SOLUC.DBT"})
+    for (const char* name :
+        {"SOLUC.DBF", "soluc.dbf", "Soluc.Mdx", "SOLUC.MDX", "SOLUC.CDX", "SOLUCX.DBF", "SOLUC.DBT"})
         test::writeFile(dir / name, "x");
     Table::removeFiles(dir.path(), "soluc.DBF");
     EXPECT_EQ(entries(dir.path()), (std::vector<std::string>{"SOLUC.CDX", "SOLUC.DBT", "SOLUCX.DBF"}));
@@ -219,14 +222,14 @@ TEST(TableFiles, MissingThingsAreNamed)
     test::TempDir dir;
     const std::string missing = (dir / "nada").string();
     EXPECT_EQ(messageOf([&] { Table(dir / "nada", "SOLUC").open(); }),
-              "No existe el directorio de trabajo '" + missing + "'; no se puede abrir la tabla SOLUC.");
+        "No existe el directorio de trabajo '" + missing + "'; no se puede abrir la tabla SOLUC.");
     EXPECT_EQ(messageOf([&] { Table(dir / "nada", "SOLUC").create(kFields); }),
-              "No existe el directorio de trabajo '" + missing + "'; no se puede crear la tabla SOLUC.");
+        "No existe el directorio de trabajo '" + missing + "'; no se puede crear la tabla SOLUC.");
     EXPECT_EQ(messageOf([&] { Table(dir.path(), "SOLUC").open(); }),
-              "No existe la tabla SOLUC en '" + dir.path().string() + "'.");
+        "No existe la tabla SOLUC en '" + dir.path().string() + "'.");
     std::filesystem::create_directory(dir / "SOLUC.DBF");
-    EXPECT_EQ(messageOf([&] { Table(dir.path(), "SOLUC").open(); }),
-              "No se pudo abrir la tabla SOLUC: es un directorio.");
+    EXPECT_EQ(
+        messageOf([&] { Table(dir.path(), "SOLUC").open(); }), "No se pudo abrir la tabla SOLUC: es un directorio.");
 }
 
 TEST(TableFiles, ReadFailuresAreNamed)
@@ -246,13 +249,13 @@ TEST(TableFiles, ReadFailuresAreNamed)
     };
     const Case cases[] = {
         {"short read", [](test::FaultyFileIo& io) { io.readableBytes = 100; },
-         "No se pudo leer entera la tabla PROFT: se leyeron 100 de " + size + " bytes."},
+            "No se pudo leer entera la tabla PROFT: se leyeron 100 de " + size + " bytes."},
         {"nothing read", [](test::FaultyFileIo& io) { io.readableBytes = 0; },
-         "No se pudo leer entera la tabla PROFT: se leyeron 0 de " + size + " bytes."},
+            "No se pudo leer entera la tabla PROFT: se leyeron 0 de " + size + " bytes."},
         {"read error", [](test::FaultyFileIo& io) { io.readError = EIO; },
-         "No se pudo leer la tabla PROFT: error de entrada/salida del disco."},
+            "No se pudo leer la tabla PROFT: error de entrada/salida del disco."},
         {"absurd size", [](test::FaultyFileIo& io) { io.reportedSize = 3000000000; },
-         "La tabla PROFT ocupa 3000000000 bytes; no se pueden abrir tablas de más de 2 GiB."},
+            "La tabla PROFT ocupa 3000000000 bytes; no se pueden abrir tablas de más de 2 GiB."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -305,7 +308,7 @@ TEST(TableFiles, WriteFailuresAreNamedAndReleaseTheTable)
     test::FaultyFileIo io;
     io.writableBytes = 10;
     EXPECT_EQ(messageOf([&] { Table(dir.path(), "PROFT", {}, io).create(kFields); }),
-              "No se pudo crear la tabla PROFT: no queda espacio en el disco.");
+        "No se pudo crear la tabla PROFT: no queda espacio en el disco.");
 }
 
 TEST(TableFiles, DestructorSwallowsAFailedClose)

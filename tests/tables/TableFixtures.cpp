@@ -147,7 +147,7 @@ void expectValues(const ValueCase& c, unsigned char version)
             ADD_FAILURE() << "integer accepted";
         } catch (const Error& e) {
             EXPECT_NE(std::string(e.what()).find("no es un valor entero válido para el campo '" + c.field.name + "'"),
-                      std::string::npos)
+                std::string::npos)
                 << e.what();
         }
     }
@@ -159,7 +159,11 @@ namespace {
 
 class MemoryFile : public dbf::File {
 public:
-    MemoryFile(MemoryFileIo& io, std::string path) : m_io(io), m_path(std::move(path)) {}
+    MemoryFile(MemoryFileIo& io, std::string path)
+        : m_io(io)
+        , m_path(std::move(path))
+    {
+    }
     ~MemoryFile() override
     {
         const auto it = m_io.lockHolders.find(m_path);
@@ -263,7 +267,11 @@ namespace {
 
 class FaultyFile : public dbf::File {
 public:
-    FaultyFile(FaultyFileIo& io, std::unique_ptr<dbf::File> inner) : m_io(io), m_inner(std::move(inner)) {}
+    FaultyFile(FaultyFileIo& io, std::unique_ptr<dbf::File> inner)
+        : m_io(io)
+        , m_inner(std::move(inner))
+    {
+    }
     std::int64_t readAt(std::uint64_t offset, void* data, std::size_t size) override
     {
         if (m_io.readError != 0) {

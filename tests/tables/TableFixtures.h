@@ -30,7 +30,7 @@ struct DbfFixture {
     unsigned char version = 0x03;
     std::vector<FixtureField> fields;
     std::vector<std::string> rows; // each: deletion mark followed by the field bytes
-    std::optional<std::uint32_t> recordCount;  // default: rows.size()
+    std::optional<std::uint32_t> recordCount; // default: rows.size()
     std::optional<std::uint16_t> headerLength; // default: computed
     std::optional<std::uint16_t> recordLength; // default: 1 + widths
     bool terminator = true;
@@ -47,7 +47,7 @@ struct ValueCase {
     std::string stored;
     char separator;
     std::string text;
-    std::optional<double> number;        // nullopt: refused
+    std::optional<double> number; // nullopt: refused
     std::optional<std::int32_t> integer; // nullopt: refused as no valid integer
 };
 // Checks text(), number() and integer() of the case's field in a table of this version.
@@ -90,11 +90,11 @@ public:
 class FaultyFileIo : public dbf::FileIo {
 public:
     std::optional<std::uint64_t> readableBytes; // reads see a file this long
-    int readError = 0;                          // every read fails with this errno
+    int readError = 0; // every read fails with this errno
     std::optional<std::uint64_t> writableBytes; // writes beyond this many bytes fail
-    int writeError = 28;                        // ENOSPC
-    bool refuseWritableOpen = false;            // ReadWrite and Create fail with EACCES
-    std::optional<std::int64_t> reportedSize;   // what size() says
+    int writeError = 28; // ENOSPC
+    bool refuseWritableOpen = false; // ReadWrite and Create fail with EACCES
+    std::optional<std::int64_t> reportedSize; // what size() says
     int writeCalls = 0;
     std::uint64_t bytesWritten = 0;
 

@@ -20,18 +20,23 @@ TEST(TableFormats, EveryVersionByteIsRead)
 {
     // dBase III/IV/5 and their SQL and memo variants, FoxBASE+, FoxPro 2, Visual FoxPro
     // (displacements and backlink) and dBase 7 (68-byte header, 48-byte descriptors).
-    const unsigned char versions[] = {0x03, 0x83, 0x8B, 0x43, 0x63, 0xCB, 0xE5, 0xF5, 0xFB, 0x30, 0x31, 0x32, 0x04, 0x8C};
+    const unsigned char versions[]
+        = {0x03, 0x83, 0x8B, 0x43, 0x63, 0xCB, 0xE5, 0xF5, 0xFB, 0x30, 0x31, 0x32, 0x04, 0x8C};
     for (unsigned char version : versions) {
         SCOPED_TRACE(static_cast<int>(version));
         DbfFixture f;
         f.version = version;
         f.fields = {{"NOMBRE", 'C', 8}, {"NOTA", 'N', 5, 2}, {"ACTIVO", 'L', 1}, {"ALTA", 'D', 8}};
-        f.rows = {row({"\xD1" "and\xFA   ", " 7.25", "T", "20240131"}), row({"Borrado ", " 0.00", "F", "        "}, '*'),
-                  row({"Otro    ", "-1.00", "F", "19991231"})};
+        f.rows = {row({"\xD1"
+                       "and\xFA   ",
+                      " 7.25", "T", "20240131"}),
+            row({"Borrado ", " 0.00", "F", "        "}, '*'), row({"Otro    ", "-1.00", "F", "19991231"})};
         MemoryTable t(f, TableOptions{','});
         t->open();
         ASSERT_EQ(t->recordCount(), 2u);
-        EXPECT_EQ(t->text("NOMBRE"), "\xD1" "and\xFA");
+        EXPECT_EQ(t->text("NOMBRE"),
+            "\xD1"
+            "and\xFA");
         EXPECT_EQ(t->text("NOTA"), "7,25");
         EXPECT_EQ(t->number("NOTA"), 7.25);
         EXPECT_EQ(t->text("ACTIVO"), "T");
@@ -67,7 +72,7 @@ TEST(TableFormats, DBase7BinaryFields)
         {"double empty", dbl, hexBytes("00 00 00 00 00 00 00 00"), '.', "", 0.0, 0},
         {"timestamp", stamp, hexBytes("00 25 8A B5 02 F3 66 D0"), '.', "20240131 13:45:06", std::nullopt, std::nullopt},
         {"timestamp midnight", stamp, hexBytes("00 25 3D 8C 00 00 00 00"), '.', "19700101 00:00:00", std::nullopt,
-         std::nullopt},
+            std::nullopt},
         {"timestamp empty", stamp, hexBytes("00 00 00 00 00 00 00 00"), '.', "", 0.0, 0},
     };
     for (const ValueCase& c : cases)
@@ -78,12 +83,15 @@ TEST(TableFormats, DBase7TableWithEveryKindOfField)
 {
     DbfFixture f;
     f.version = 0x8C;
-    f.fields = {{"CODIGO", 'I', 4}, {"NUMERO", '+', 4}, {"IMPORTE", 'O', 8}, {"CREADO", '@', 8},
-                {"NOMBRE", 'C', 10}, {"HORAS", 'N', 6, 1}, {"ACTIVO", 'L', 1}};
+    f.fields = {{"CODIGO", 'I', 4}, {"NUMERO", '+', 4}, {"IMPORTE", 'O', 8}, {"CREADO", '@', 8}, {"NOMBRE", 'C', 10},
+        {"HORAS", 'N', 6, 1}, {"ACTIVO", 'L', 1}};
     f.rows = {row({hexBytes("80 00 00 2A"), hexBytes("80 00 00 01"), hexBytes("C0 0A 00 00 00 00 00 00"),
-                   hexBytes("00 25 8A B5 02 F3 66 D0"), "Educaci\xF3n ", "  12.5", "T"}),
-              row({hexBytes("7F FF FF F6"), hexBytes("80 00 00 02"), hexBytes("3F DB FF FF FF FF FF FF"),
-                   hexBytes("00 00 00 00 00 00 00 00"), "\xD1" "and\xFA     ", "      ", "F"})};
+                  hexBytes("00 25 8A B5 02 F3 66 D0"), "Educaci\xF3n ", "  12.5", "T"}),
+        row({hexBytes("7F FF FF F6"), hexBytes("80 00 00 02"), hexBytes("3F DB FF FF FF FF FF FF"),
+            hexBytes("00 00 00 00 00 00 00 00"),
+            "\xD1"
+            "and\xFA     ",
+            "      ", "F"})};
     MemoryTable t(f, TableOptions{','});
     t->open();
     ASSERT_EQ(t->recordCount(), 2u);
@@ -100,7 +108,9 @@ TEST(TableFormats, DBase7TableWithEveryKindOfField)
     EXPECT_EQ(t->integer("CODIGO"), -10);
     EXPECT_EQ(t->number("IMPORTE"), -10.0);
     EXPECT_EQ(t->text("CREADO"), "");
-    EXPECT_EQ(t->text("NOMBRE"), "\xD1" "and\xFA");
+    EXPECT_EQ(t->text("NOMBRE"),
+        "\xD1"
+        "and\xFA");
     EXPECT_EQ(t->number("HORAS"), 0.0);
     EXPECT_TRUE(t->locate("NOMBRE", "Educaci\xF3n"));
     EXPECT_EQ(t->text("CODIGO"), "42");

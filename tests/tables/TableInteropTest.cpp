@@ -33,9 +33,9 @@ std::string runPython(const test::TempDir& dir, const std::string& script, const
     const auto file = dir / "script.py";
     test::writeFile(file, script);
     std::string out;
-    const int status = test::runCommand("PYTHONIOENCODING=utf-8 " + test::systemPython() + " "
-                                            + test::shellQuote(file.string()) + " " + args + " 2>&1",
-                                        out);
+    const int status = test::runCommand(
+        "PYTHONIOENCODING=utf-8 " + test::systemPython() + " " + test::shellQuote(file.string()) + " " + args + " 2>&1",
+        out);
     EXPECT_EQ(status, 0) << out;
     return out;
 }
@@ -66,10 +66,8 @@ const std::vector<Person> kPeople = {
 void writePeople(const std::filesystem::path& dir)
 {
     Table t(dir, "PERSONAS");
-    t.create({{"NOMBRE", FieldType::Character, 30},
-              {"CODIGO", FieldType::Integer},
-              {"HORAS", FieldType::Float},
-              {"ACTIVO", FieldType::Logical}});
+    t.create({{"NOMBRE", FieldType::Character, 30}, {"CODIGO", FieldType::Integer}, {"HORAS", FieldType::Float},
+        {"ACTIVO", FieldType::Logical}});
     t.open();
     for (const Person& p : kPeople) {
         t.append();
@@ -99,7 +97,8 @@ print(t.encoding, len(t))
 for r in t:
     print(json.dumps([r['NOMBRE'], r['CODIGO'], r['HORAS'], r['ACTIVO']], ensure_ascii=False))
 )";
-    const std::vector<std::string> out = lines(runPython(dir, script, test::shellQuote((dir / "PERSONAS.DBF").string())));
+    const std::vector<std::string> out
+        = lines(runPython(dir, script, test::shellQuote((dir / "PERSONAS.DBF").string())));
     const std::vector<std::string> expected = {
         "cp1252 4",
         R"(["Educación Física", 1, 2.5, true])",
@@ -184,7 +183,12 @@ print('ok')
     struct Expected {
         std::string name, n, l, d;
     };
-    const Expected rows[] = {{"\xD1" "and\xFA", "1,50", "T", "20240131"}, {"\x8Cuvre \x80" "5", "-2,25", "F", ""}};
+    const Expected rows[] = {{"\xD1"
+                              "and\xFA",
+                                 "1,50", "T", "20240131"},
+        {"\x8Cuvre \x80"
+         "5",
+            "-2,25", "F", ""}};
     for (const char* table : {"DB3", "FP", "VFP"}) {
         SCOPED_TRACE(table);
         Table t(dir.path(), table, TableOptions{','});
@@ -218,6 +222,8 @@ print('ok')
     EXPECT_EQ(vfp.number("B"), -1e300);
     EXPECT_EQ(vfp.integer("Y"), -5);
     EXPECT_EQ(vfp.text("T"), "");
-    EXPECT_TRUE(vfp.locate("NAME", "\x8Cuvre \x80" "5"));
+    EXPECT_TRUE(vfp.locate("NAME",
+        "\x8Cuvre \x80"
+        "5"));
     EXPECT_EQ(vfp.integer("I"), 2147483646);
 }

@@ -26,7 +26,13 @@ TEST(TableRead, TextFieldsAndTheirNumbers)
         {"trailing blanks dropped", c6, "abc   ", '.', "abc", std::nullopt, std::nullopt},
         {"leading blanks kept", c6, "  abc ", '.', "  abc", std::nullopt, std::nullopt},
         {"blank", c6, "      ", '.', "", 0.0, 0},
-        {"8-bit text", c6, "\xD1" "and\xFA ", '.', "\xD1" "and\xFA", std::nullopt, std::nullopt},
+        {"8-bit text", c6,
+            "\xD1"
+            "and\xFA ",
+            '.',
+            "\xD1"
+            "and\xFA",
+            std::nullopt, std::nullopt},
         {"whole number", c6, "  12  ", '.', "  12", 12.0, 12},
         {"negative number", c6, "-5    ", '.', "-5", -5.0, -5},
         {"fraction is no integer", c6, "2.5   ", '.', "2.5", 2.5, std::nullopt},
@@ -64,11 +70,16 @@ TEST(TableRead, LogicalAndDateFields)
     const FixtureField l{"L", 'L', 1};
     const FixtureField d{"D", 'D', 8};
     const ValueCase cases[] = {
-        {"T", l, "T", '.', "T", 1.0, 1}, {"t", l, "t", '.', "T", 1.0, 1},
-        {"Y", l, "Y", '.', "T", 1.0, 1}, {"y", l, "y", '.', "T", 1.0, 1},
-        {"F", l, "F", '.', "F", 0.0, 0}, {"f", l, "f", '.', "F", 0.0, 0},
-        {"N", l, "N", '.', "F", 0.0, 0}, {"n", l, "n", '.', "F", 0.0, 0},
-        {"unknown ?", l, "?", '.', "", 0.0, 0}, {"blank", l, " ", '.', "", 0.0, 0},
+        {"T", l, "T", '.', "T", 1.0, 1},
+        {"t", l, "t", '.', "T", 1.0, 1},
+        {"Y", l, "Y", '.', "T", 1.0, 1},
+        {"y", l, "y", '.', "T", 1.0, 1},
+        {"F", l, "F", '.', "F", 0.0, 0},
+        {"f", l, "f", '.', "F", 0.0, 0},
+        {"N", l, "N", '.', "F", 0.0, 0},
+        {"n", l, "n", '.', "F", 0.0, 0},
+        {"unknown ?", l, "?", '.', "", 0.0, 0},
+        {"blank", l, " ", '.', "", 0.0, 0},
         {"date", d, "20240131", '.', "20240131", 20240131.0, 20240131},
         {"blank date", d, "        ", '.', "", 0.0, 0},
     };
@@ -133,20 +144,20 @@ TEST(TableRead, LocateFindsTheFirstRowWithTheWholeValue)
     DbfFixture f;
     f.fields = {{"NOMBRE", 'C', 8}, {"N", 'N', 3}, {"NOTA", 'N', 5, 2}};
     f.rows = {row({"Ana     ", "  1", " 1.50"}), row({"ana     ", "  2", " 2.00"}), row({"Ana Mar ", "  3", " 1.50"}),
-              row({"Ana     ", "  4", " 3.00"}), row({"  Pepe  ", "  5", " 0.00"})};
+        row({"Ana     ", "  4", " 3.00"}), row({"  Pepe  ", "  5", " 0.00"})};
     struct Case {
         const char* field;
         std::string value;
         std::optional<int> foundN; // the row's N, nullopt: not found
     };
     const Case cases[] = {
-        {"NOMBRE", "Ana", 1},       // first of two equal rows
-        {"nombre", "ana", 2},       // letter case counts in values, not in field names
+        {"NOMBRE", "Ana", 1}, // first of two equal rows
+        {"nombre", "ana", 2}, // letter case counts in values, not in field names
         {"NOMBRE", "ANA", std::nullopt},
-        {"NOMBRE", "An", std::nullopt},   // whole value only
+        {"NOMBRE", "An", std::nullopt}, // whole value only
         {"NOMBRE", "Ana Mar", 3},
         {"NOMBRE", "Ana ", std::nullopt}, // trailing blanks are not part of the value
-        {"NOMBRE", "  Pepe", 5},          // leading blanks are
+        {"NOMBRE", "  Pepe", 5}, // leading blanks are
         {"NOMBRE", "Pepe", std::nullopt},
         {"N", "4", 4},
         {"NOTA", "1,50", 1}, // numbers compare as their text, with the regional separator

@@ -62,22 +62,22 @@ TEST(TableRefusal, OtherRefusedValuesNameTableAndField)
     };
     const Case cases[] = {
         {"float text", [](Table& t) { t.setText("HORAS", "dos"); },
-         "'dos' no es un número válido para el campo 'HORAS' de la tabla PROFT."},
+            "'dos' no es un número válido para el campo 'HORAS' de la tabla PROFT."},
         {"float out of range", [](Table& t) { t.setText("HORAS", "1e39"); },
-         "'1e39' no es un número válido para el campo 'HORAS' de la tabla PROFT."},
+            "'1e39' no es un número válido para el campo 'HORAS' de la tabla PROFT."},
         {"float not finite", [](Table& t) { t.setNumber("HORAS", std::numeric_limits<double>::infinity()); },
-         "'inf' no es un número válido para el campo 'HORAS' de la tabla PROFT."},
+            "'inf' no es un número válido para el campo 'HORAS' de la tabla PROFT."},
         {"integer out of range", [](Table& t) { t.setNumber("MAXALUM", 3e9); },
-         "'3000000000' no es un valor entero válido para el campo 'MAXALUM'"},
+            "'3000000000' no es un valor entero válido para el campo 'MAXALUM'"},
         {"logical text", [](Table& t) { t.setText("ACTIVO", "quiz\xE1s"); },
-         "'quizás' no es un valor lógico válido para el campo 'ACTIVO' de la tabla PROFT."},
+            "'quizás' no es un valor lógico válido para el campo 'ACTIVO' de la tabla PROFT."},
         {"number into text", [](Table& t) { t.setNumber("NOMBRE", 1); },
-         "El campo 'NOMBRE' de la tabla PROFT no es numérico."},
+            "El campo 'NOMBRE' de la tabla PROFT no es numérico."},
         {"bool into number", [](Table& t) { t.setBool("HORAS", true); },
-         "El campo 'HORAS' de la tabla PROFT no es lógico."},
+            "El campo 'HORAS' de la tabla PROFT no es lógico."},
         {"unknown field", [](Table& t) { t.setText("XYZ", "1"); }, "La tabla PROFT no tiene el campo 'XYZ'."},
         {"unknown accented field", [](Table& t) { t.setText("A\xD1O", "1"); },
-         "La tabla PROFT no tiene el campo 'AÑO'."},
+            "La tabla PROFT no tiene el campo 'AÑO'."},
     };
     test::TempDir dir;
     Table t(dir.path(), "PROFT");
@@ -128,15 +128,17 @@ TEST(TableRefusal, CreateRefusesBadFieldLists)
     const Case cases[] = {
         {"no fields", {}, "No se puede crear la tabla T: no tiene campos."},
         {"long name", {{"DEMASIADOLARGO", FieldType::Logical}},
-         "No se puede crear la tabla T: el nombre de campo 'DEMASIADOLARGO' no es válido (de 1 a 10 letras sin acentos, cifras o '_')."},
+            "No se puede crear la tabla T: el nombre de campo 'DEMASIADOLARGO' no es válido (de 1 a 10 letras sin "
+            "acentos, cifras o '_')."},
         {"blank in name", {{"A B", FieldType::Logical}},
-         "No se puede crear la tabla T: el nombre de campo 'A B' no es válido (de 1 a 10 letras sin acentos, cifras o '_')."},
+            "No se puede crear la tabla T: el nombre de campo 'A B' no es válido (de 1 a 10 letras sin acentos, cifras "
+            "o '_')."},
         {"repeated name", {{"A", FieldType::Logical}, {"a", FieldType::Integer}},
-         "No se puede crear la tabla T: el campo 'A' está repetido."},
+            "No se puede crear la tabla T: el campo 'A' está repetido."},
         {"width 0", {{"A", FieldType::Character, 0}},
-         "No se puede crear la tabla T: el campo 'A' tiene ancho 0; debe estar entre 1 y 254."},
+            "No se puede crear la tabla T: el campo 'A' tiene ancho 0; debe estar entre 1 y 254."},
         {"width 255", {{"A", FieldType::Character, 255}},
-         "No se puede crear la tabla T: el campo 'A' tiene ancho 255; debe estar entre 1 y 254."},
+            "No se puede crear la tabla T: el campo 'A' tiene ancho 255; debe estar entre 1 y 254."},
     };
     test::TempDir dir;
     for (const Case& c : cases) {

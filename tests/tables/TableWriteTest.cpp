@@ -113,7 +113,8 @@ TEST(TableWrite, HeaderDescriptorsAndRowsAreDBase3)
         char type;
         unsigned width, decimals;
     };
-    const Descriptor expected[] = {{"NOMBRE", 'C', 10, 0}, {"MAXALUM", 'N', 11, 0}, {"HORAS", 'F', 20, 4}, {"ACTIVO", 'L', 1, 0}};
+    const Descriptor expected[]
+        = {{"NOMBRE", 'C', 10, 0}, {"MAXALUM", 'N', 11, 0}, {"HORAS", 'F', 20, 4}, {"ACTIVO", 'L', 1, 0}};
     for (std::size_t i = 0; i < 4; ++i) {
         const std::string d = f.substr(32 + 32 * i, 32);
         SCOPED_TRACE(expected[i].name);
@@ -124,10 +125,8 @@ TEST(TableWrite, HeaderDescriptorsAndRowsAreDBase3)
     }
     EXPECT_EQ(byteAt(f, header - 1), 0x0Du);
     ASSERT_EQ(f.size(), header + 2 * record + 1);
-    EXPECT_EQ(f.substr(header, record),
-              " Ana       " + padLeft("30", 11) + padLeft("2.5", 20) + "T");
-    EXPECT_EQ(f.substr(header + record, record),
-              " Luis      " + padLeft("31", 11) + padLeft("2.5", 20) + "F");
+    EXPECT_EQ(f.substr(header, record), " Ana       " + padLeft("30", 11) + padLeft("2.5", 20) + "T");
+    EXPECT_EQ(f.substr(header + record, record), " Luis      " + padLeft("31", 11) + padLeft("2.5", 20) + "F");
     EXPECT_EQ(byteAt(f, f.size() - 1), 0x1Au);
 }
 
@@ -162,7 +161,14 @@ TEST(TableWrite, ValuesAreStoredInTheirFieldFormat)
         {"short text padded", c5, [](Table& t) { t.setText("F", "ab"); }, "ab   "},
         {"leading blanks kept", c5, [](Table& t) { t.setText("F", " x"); }, " x   "},
         {"long text keeps its first bytes", c5, [](Table& t) { t.setText("F", "abcdefgh"); }, "abcde"},
-        {"8-bit text as given", c5, [](Table& t) { t.setText("F", "\xD1" "and\xFA"); }, "\xD1" "and\xFA"},
+        {"8-bit text as given", c5,
+            [](Table& t) {
+                t.setText("F",
+                    "\xD1"
+                    "and\xFA");
+            },
+            "\xD1"
+            "and\xFA"},
         {"unset character", c5, [](Table&) {}, "     "},
         {"integer text", integer, [](Table& t) { t.setText("F", "42"); }, padLeft("42", 11)},
         {"integer with blanks and sign", integer, [](Table& t) { t.setText("F", "  -7 "); }, padLeft("-7", 11)},
@@ -179,7 +185,8 @@ TEST(TableWrite, ValuesAreStoredInTheirFieldFormat)
         {"float third", real, [](Table& t) { t.setFloat("F", 1.0f / 3.0f); }, padLeft("0.33333334", 20)},
         {"float whole", real, [](Table& t) { t.setFloat("F", 16777216.0f); }, padLeft("16777216", 20)},
         {"float large fixed", real, [](Table& t) { t.setFloat("F", 1e10f); }, padLeft("10000000000", 20)},
-        {"float too long for fixed", real, [](Table& t) { t.setFloat("F", 3.4028235e38f); }, padLeft("3.4028235e+38", 20)},
+        {"float too long for fixed", real, [](Table& t) { t.setFloat("F", 3.4028235e38f); },
+            padLeft("3.4028235e+38", 20)},
         {"float tiny", real, [](Table& t) { t.setFloat("F", 1e-45f); }, padLeft("1e-45", 20)},
         {"float negative", real, [](Table& t) { t.setFloat("F", -2.5f); }, padLeft("-2.5", 20)},
         {"float from text", real, [](Table& t) { t.setText("F", " 2.50 "); }, padLeft("2.5", 20)},
@@ -203,8 +210,8 @@ TEST(TableWrite, ValuesAreStoredInTheirFieldFormat)
 TEST(TableWrite, FloatsReadBackAsTheSameFloat)
 {
     test::TempDir dir;
-    std::vector<float> values = {0.0f, -0.0f, 0.1f, 1.0f / 3.0f, 1e-45f, 1.17549435e-38f, 3.4028235e38f,
-                                 -3.4028235e38f, 123456.789f, 1e7f, 1e8f, 5e-5f};
+    std::vector<float> values = {0.0f, -0.0f, 0.1f, 1.0f / 3.0f, 1e-45f, 1.17549435e-38f, 3.4028235e38f, -3.4028235e38f,
+        123456.789f, 1e7f, 1e8f, 5e-5f};
     std::mt19937 random(20240131);
     while (values.size() < 5000) {
         const float v = std::bit_cast<float>(static_cast<std::uint32_t>(random()));

@@ -18,8 +18,15 @@ TEST(Clipper, Trims)
         {"   ", "", "", ""},
         {"  A  B  ", "A  B", "A  B  ", "  A  B"},
         {"  A ", "A", "A ", "  A"},
-        {"\tA\t", "\tA\t", "\tA\t", "\tA\t"},                  // a tab is no blank
-        {"\xA0" "A\xA0", "\xA0" "A\xA0", "\xA0" "A\xA0", "\xA0" "A\xA0"}, // nor is a no-break space
+        {"\tA\t", "\tA\t", "\tA\t", "\tA\t"}, // a tab is no blank
+        {"\xA0"
+         "A\xA0",
+            "\xA0"
+            "A\xA0",
+            "\xA0"
+            "A\xA0",
+            "\xA0"
+            "A\xA0"}, // nor is a no-break space
         {"\nA ", "\nA", "\nA ", "\nA"},
     };
     for (const auto& c : cases) {
@@ -38,8 +45,14 @@ TEST(Clipper, LeftAndRight)
         std::string left, right;
     };
     const Case cases[] = {
-        {"ABC", 0, "", ""}, {"ABC", -1, "", ""}, {"ABC", 1, "A", "C"}, {"ABC", 2, "AB", "BC"},
-        {"ABC", 3, "ABC", "ABC"}, {"ABC", 10, "ABC", "ABC"}, {"", 0, "", ""}, {"", 5, "", ""},
+        {"ABC", 0, "", ""},
+        {"ABC", -1, "", ""},
+        {"ABC", 1, "A", "C"},
+        {"ABC", 2, "AB", "BC"},
+        {"ABC", 3, "ABC", "ABC"},
+        {"ABC", 10, "ABC", "ABC"},
+        {"", 0, "", ""},
+        {"", 5, "", ""},
         {"", -3, "", ""},
     };
     for (const auto& c : cases) {
@@ -52,14 +65,23 @@ TEST(Clipper, LeftAndRight)
 TEST(Clipper, InitialsAndStripBlanks)
 {
     const std::pair<std::string, std::string> initials[] = {
-        {"LENGUA CASTELLANA Y LITERATURA", "CYL"}, {"ABC", ""}, {"", ""}, {" A", "A"},
-        {"A ", ""}, {"A  B", " B"}, {"   ", "  "},
+        {"LENGUA CASTELLANA Y LITERATURA", "CYL"},
+        {"ABC", ""},
+        {"", ""},
+        {" A", "A"},
+        {"A ", ""},
+        {"A  B", " B"},
+        {"   ", "  "},
     };
     for (const auto& [in, out] : initials)
         EXPECT_EQ(Initials(in), out) << "'" << in << "'";
 
     const std::pair<std::string, std::string> stripped[] = {
-        {" A B  C ", "ABC"}, {"", ""}, {"    ", ""}, {"ABC", "ABC"}, {"C. Nat", "C.Nat"},
+        {" A B  C ", "ABC"},
+        {"", ""},
+        {"    ", ""},
+        {"ABC", "ABC"},
+        {"C. Nat", "C.Nat"},
         {"A\tB", "A\tB"},
     };
     for (const auto& [in, out] : stripped)

@@ -16,9 +16,13 @@ using ponteva::xml::Document;
 
 namespace {
 
-const std::string kNandu = "\xD1" "and\xFA G\xFC" "emes"; // Ñandú Güemes in Windows-1252
-const std::string kJose = "Jos\xE9 Mar\xED" "a";          // José María
-const std::string kOeuvre = "\x8C" "uvre \x80";           // Œuvre €
+const std::string kNandu = "\xD1"
+                           "and\xFA G\xFC"
+                           "emes"; // Ñandú Güemes in Windows-1252
+const std::string kJose = "Jos\xE9 Mar\xED"
+                          "a"; // José María
+const std::string kOeuvre = "\x8C"
+                            "uvre \x80"; // Œuvre €
 
 // A file loads, or fails to, alike whatever the depth: the parser reads all of it.
 constexpr xml::LoadDepth kDepths[] = {xml::LoadDepth::Whole, xml::LoadDepth::Root};
@@ -30,8 +34,8 @@ const char* depthName(xml::LoadDepth depth)
 
 std::string centroWith(std::string_view oeuvre)
 {
-    return "<centro>\n  <alumnos>\n    <dalumno nombre=\"Ñandú Güemes\" otro=\"José María\" obra=\"" + std::string(oeuvre)
-        + "\"/>\n  </alumnos>\n</centro>\n";
+    return "<centro>\n  <alumnos>\n    <dalumno nombre=\"Ñandú Güemes\" otro=\"José María\" obra=\""
+        + std::string(oeuvre) + "\"/>\n  </alumnos>\n</centro>\n";
 }
 
 struct EncodingCase {
@@ -108,16 +112,23 @@ TEST(XmlLoad, SavedBytesKeepTheDeclaredEncoding)
         {"UTF-16 BE", {toUtf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<centro>", false)}, {}},
         // The accents stay single bytes; what Latin-1 lacks becomes a character reference.
         {"ISO-8859-1",
-         {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n", "\xD1" "and\xFA", "Jos\xE9", "uvre &#"},
-         {"\xC3", "\xC5\x92", "\x8C", "\x80"}},
+            {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n",
+                "\xD1"
+                "and\xFA",
+                "Jos\xE9", "uvre &#"},
+            {"\xC3", "\xC5\x92", "\x8C", "\x80"}},
         {"windows-1252",
-         {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n", "\xD1" "and\xFA", "\x8C" "uvre \x80"},
-         {"\xC3", "&#"}},
+            {"<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n",
+                "\xD1"
+                "and\xFA",
+                "\x8C"
+                "uvre \x80"},
+            {"\xC3", "&#"}},
     };
     const std::vector<EncodingCase> inputs = encodingCases();
     for (const Case& c : cases) {
-        const auto input = std::find_if(inputs.begin(), inputs.end(),
-            [&](const EncodingCase& e) { return std::string_view(e.label) == c.label; });
+        const auto input = std::find_if(
+            inputs.begin(), inputs.end(), [&](const EncodingCase& e) { return std::string_view(e.label) == c.label; });
         ASSERT_NE(input, inputs.end()) << c.label;
         TempDir dir;
         Document doc;
@@ -140,17 +151,17 @@ TEST(XmlLoad, BrokenDocumentsReportTheParsersReasonAndLine)
         bool prefix;
     };
     const Case cases[] = {
-        {"tag mismatch",
-         "<?xml version=\"1.0\"?>\n<centro>\n<aulas>\n<daula/>\n</centro>\n",
-         "Opening and ending tag mismatch: aulas line 3 and centro (línea 5)", 5, false},
+        {"tag mismatch", "<?xml version=\"1.0\"?>\n<centro>\n<aulas>\n<daula/>\n</centro>\n",
+            "Opening and ending tag mismatch: aulas line 3 and centro (línea 5)", 5, false},
         {"empty file", "", "Document is empty", 1, true},
         {"no root", "<?xml version=\"1.0\"?>\n<!-- nada -->\n", "Start tag expected", 3, true},
         {"two roots", "<centro/>\n<centro/>\n", "Extra content at the end of the document (línea 2)", 2, false},
         {"bytes not in the declared encoding",
-         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<centro>\n<d n=\"\xD1" "and\xFA\"/>\n</centro>\n",
-         "Input is not proper UTF-8, indicate encoding ! Bytes: 0xD1", 3, true},
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<centro>\n<d n=\"\xD1"
+            "and\xFA\"/>\n</centro>\n",
+            "Input is not proper UTF-8, indicate encoding ! Bytes: 0xD1", 3, true},
         {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-desconocida\"?>\n<centro/>\n",
-         "Unsupported encoding x-desconocida (línea 1)", 1, false},
+            "Unsupported encoding x-desconocida (línea 1)", 1, false},
         {"unquoted attribute", "<centro>\n<d n=1/>\n</centro>", "AttValue: \" or ' expected (línea 2)", 2, false},
     };
     for (const Case& c : cases) {
@@ -254,19 +265,19 @@ TEST(XmlLoad, DocumentsDeclaringEntitiesAreRefused)
         {"billion laughs", billionLaughs(), 3},
         {"quadratic blowup", quadraticBlowup(), 3},
         {"external entity reading a local file",
-         "<?xml version=\"1.0\"?>\n<!DOCTYPE centro [\n<!ENTITY x SYSTEM \"" + secretUrl
-             + "\">\n]>\n<centro nombre=\"a\">&x;</centro>\n",
-         3},
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE centro [\n<!ENTITY x SYSTEM \"" + secretUrl
+                + "\">\n]>\n<centro nombre=\"a\">&x;</centro>\n",
+            3},
         {"external entity by plain path",
-         "<!DOCTYPE centro [<!ENTITY x SYSTEM \"" + secretFile.string() + "\">]><centro>&x;</centro>", 1},
+            "<!DOCTYPE centro [<!ENTITY x SYSTEM \"" + secretFile.string() + "\">]><centro>&x;</centro>", 1},
         {"external parameter entity",
-         "<!DOCTYPE centro [\n<!ENTITY % x SYSTEM \"" + secretUrl + "\">\n%x;\n]>\n<centro/>", 2},
+            "<!DOCTYPE centro [\n<!ENTITY % x SYSTEM \"" + secretUrl + "\">\n%x;\n]>\n<centro/>", 2},
         {"internal parameter entity",
-         "<!DOCTYPE centro [\n<!ENTITY % p \"<!ENTITY y 'z'>\">\n%p;\n]>\n<centro>&y;</centro>", 2},
+            "<!DOCTYPE centro [\n<!ENTITY % p \"<!ENTITY y 'z'>\">\n%p;\n]>\n<centro>&y;</centro>", 2},
         {"unparsed entity",
-         "<!DOCTYPE centro [\n<!NOTATION t SYSTEM \"text/plain\">\n<!ENTITY u SYSTEM \"" + secretUrl
-             + "\" NDATA t>\n]>\n<centro/>",
-         3},
+            "<!DOCTYPE centro [\n<!NOTATION t SYSTEM \"text/plain\">\n<!ENTITY u SYSTEM \"" + secretUrl
+                + "\" NDATA t>\n]>\n<centro/>",
+            3},
         {"harmless internal entity", "<!DOCTYPE centro [<!ENTITY nombre \"Jos&#233;\">]><centro n=\"&nombre;\"/>", 1},
         {"network entity", "<!DOCTYPE centro [<!ENTITY x SYSTEM \"http://127.0.0.1:9/x\">]><centro>&x;</centro>", 1},
     };
@@ -299,17 +310,19 @@ TEST(XmlLoad, DoctypeWithoutEntitiesLoads)
     };
     const Case cases[] = {
         {"internal subset of element and attribute lists",
-         "<?xml version=\"1.0\"?>\n<!DOCTYPE centro [\n<!ELEMENT centro ANY>\n<!ATTLIST centro nombre CDATA #IMPLIED>\n]>\n"
-         "<centro nombre=\"IES Ponteva\"/>\n",
-         "<!ELEMENT centro ANY>"},
-        {"external DTD, never read", "<!DOCTYPE centro SYSTEM \"" + dtd.string() + "\">\n<centro nombre=\"IES Ponteva\"/>\n",
-         "<!DOCTYPE centro SYSTEM"},
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE centro [\n<!ELEMENT centro ANY>\n<!ATTLIST centro nombre CDATA "
+            "#IMPLIED>\n]>\n"
+            "<centro nombre=\"IES Ponteva\"/>\n",
+            "<!ELEMENT centro ANY>"},
+        {"external DTD, never read",
+            "<!DOCTYPE centro SYSTEM \"" + dtd.string() + "\">\n<centro nombre=\"IES Ponteva\"/>\n",
+            "<!DOCTYPE centro SYSTEM"},
         {"external DTD by URL, never read",
-         "<!DOCTYPE centro SYSTEM \"file://" + dtd.string() + "\">\n<centro nombre=\"IES Ponteva\"/>\n", "file://"},
+            "<!DOCTYPE centro SYSTEM \"file://" + dtd.string() + "\">\n<centro nombre=\"IES Ponteva\"/>\n", "file://"},
         {"XInclude, left as an element",
-         "<centro nombre=\"IES Ponteva\"><xi:include xmlns:xi=\"http://www.w3.org/2001/XInclude\" href=\"" + dtd.string()
-             + "\" parse=\"text\"/></centro>",
-         "<xi:include"},
+            "<centro nombre=\"IES Ponteva\"><xi:include xmlns:xi=\"http://www.w3.org/2001/XInclude\" href=\""
+                + dtd.string() + "\" parse=\"text\"/></centro>",
+            "<xi:include"},
     };
     for (const Case& c : cases) {
         Document doc;
@@ -337,8 +350,9 @@ TEST(XmlLoad, UndeclaredEntityBehindAnUnreadDtdIsRefused)
             Document doc;
             const xml::LoadResult r = loadBytes(doc, dir, bytes, "centro.xml", depth);
             EXPECT_FALSE(r.ok) << label;
-            EXPECT_EQ(r.describe(), "El documento usa entidades que no declara (&...;), que un documento de Zedra no "
-                                    "usa; no se carga (línea 3).")
+            EXPECT_EQ(r.describe(),
+                "El documento usa entidades que no declara (&...;), que un documento de Zedra no "
+                "usa; no se carga (línea 3).")
                 << label;
             EXPECT_TRUE(doc.documentElement().isNull()) << label;
         }

@@ -124,12 +124,13 @@ TEST(XmlRows, EscapedAsAttributeValuesAre)
     Element centro = doc.createElement("centro");
     doc.appendChild(centro);
     addRows(doc, centro, As::Rows, kRows);
-    EXPECT_EQ(doc.toBytes(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                             "<centro>\n"
-                             "  <d a=\"1\" b=\"José\" c=\"a&amp;b&lt;c&gt;d&quot;e'f\"/>\n"
-                             "  <d a=\"tab&#9;x\" b=\"nl&#10;x\" c=\"cr&#13;x\"/>\n"
-                             "  <d a=\"ctl x \" b=\"€ Œ \xC2\x81\" c=\"\"/>\n"
-                             "</centro>\n");
+    EXPECT_EQ(doc.toBytes(),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<centro>\n"
+        "  <d a=\"1\" b=\"José\" c=\"a&amp;b&lt;c&gt;d&quot;e'f\"/>\n"
+        "  <d a=\"tab&#9;x\" b=\"nl&#10;x\" c=\"cr&#13;x\"/>\n"
+        "  <d a=\"ctl x \" b=\"€ Œ \xC2\x81\" c=\"\"/>\n"
+        "</centro>\n");
 }
 
 TEST(XmlRows, CharactersTheEncodingLacksBecomeReferences)
@@ -238,8 +239,9 @@ TEST(XmlRows, WrittenOnlyWhileTheirElementIsInTheDocument)
     doc.appendChild(centro);
     EXPECT_EQ(doc.toBytes(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<centro/>\n");
     centro.appendChild(sec);
-    EXPECT_EQ(doc.toBytes(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                             "<centro>\n  <sec>\n    <d a=\"1\" b=\"2\" c=\"3\"/>\n  </sec>\n</centro>\n");
+    EXPECT_EQ(doc.toBytes(),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<centro>\n  <sec>\n    <d a=\"1\" b=\"2\" c=\"3\"/>\n  </sec>\n</centro>\n");
 
     // Rows go with their element: after the root is removed, and after another load.
     doc.removeRoot();

@@ -20,7 +20,8 @@ namespace {
 
 // The layout libxml2 itself writes, so an unchanged document comes back byte for byte.
 const std::string kLatinPrologue = "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
-                                   "<!-- Exportado por la secretar\xED" "a -->\n"
+                                   "<!-- Exportado por la secretar\xED"
+                                   "a -->\n"
                                    "<?zedra version=\"3.2\"?>\n";
 const std::string kLatinDocument = kLatinPrologue
     + "<centro codigo=\"36000001\" nombre=\"IES Ponteva\">\n"
@@ -44,10 +45,13 @@ TEST(XmlSave, UnchangedDocumentComesBackByteForByte)
 {
     const std::pair<const char*, std::string> cases[] = {
         {"ISO-8859-1 with comments and instructions around the root", kLatinDocument},
-        {"UTF-8 with BOM", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<centro nombre=\"Ñandú\">\n"
-                           "  <aulas>\n\t<daula id=\"1\"/>\n  </aulas>\n</centro>\n"},
-        {"windows-1252, standalone", "<?xml version=\"1.0\" encoding=\"windows-1252\" standalone=\"yes\"?>\n"
-                                     "<centro obra=\"\x8C" "uvre \x80\" tab=\"&#9;\" nl=\"a&#10;b\"/>\n"},
+        {"UTF-8 with BOM",
+            "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<centro nombre=\"Ñandú\">\n"
+            "  <aulas>\n\t<daula id=\"1\"/>\n  </aulas>\n</centro>\n"},
+        {"windows-1252, standalone",
+            "<?xml version=\"1.0\" encoding=\"windows-1252\" standalone=\"yes\"?>\n"
+            "<centro obra=\"\x8C"
+            "uvre \x80\" tab=\"&#9;\" nl=\"a&#10;b\"/>\n"},
     };
     for (const auto& [label, bytes] : cases) {
         TempDir dir;
@@ -127,19 +131,22 @@ TEST(XmlSave, ChildrenAppendedToHandIndentedContentFollowItsLayout)
     };
     const Case cases[] = {
         {"after siblings", "<centro>\n  <aulas>\n    <daula id=\"1\"/>\n  </aulas>\n</centro>",
-         "<centro>\n  <aulas>\n    <daula id=\"1\"/>\n    <daula id=\"n\"/>\n    <daula id=\"m\"/>\n  </aulas>\n</centro>"},
+            "<centro>\n  <aulas>\n    <daula id=\"1\"/>\n    <daula id=\"n\"/>\n    <daula id=\"m\"/>\n  "
+            "</aulas>\n</centro>"},
         {"tab indentation", "<centro>\n\t<aulas>\n\t\t<daula id=\"1\"/>\n\t</aulas>\n</centro>",
-         "<centro>\n\t<aulas>\n\t\t<daula id=\"1\"/>\n\t\t<daula id=\"n\"/>\n\t\t<daula id=\"m\"/>\n\t</aulas>\n</centro>"},
+            "<centro>\n\t<aulas>\n\t\t<daula id=\"1\"/>\n\t\t<daula id=\"n\"/>\n\t\t<daula "
+            "id=\"m\"/>\n\t</aulas>\n</centro>"},
         {"only blank text inside", "<centro>\n  <aulas>\n  </aulas>\n</centro>",
-         "<centro>\n  <aulas>\n    <daula id=\"n\"/>\n    <daula id=\"m\"/>\n  </aulas>\n</centro>"},
+            "<centro>\n  <aulas>\n    <daula id=\"n\"/>\n    <daula id=\"m\"/>\n  </aulas>\n</centro>"},
         {"empty section", "<centro>\n  <aulas/>\n</centro>",
-         "<centro>\n  <aulas>\n    <daula id=\"n\"/>\n    <daula id=\"m\"/>\n  </aulas>\n</centro>"},
+            "<centro>\n  <aulas>\n    <daula id=\"n\"/>\n    <daula id=\"m\"/>\n  </aulas>\n</centro>"},
         {"empty section, tabs", "<centro>\n\t<aulas></aulas>\n</centro>",
-         "<centro>\n\t<aulas>\n\t\t<daula id=\"n\"/>\n\t\t<daula id=\"m\"/>\n\t</aulas>\n</centro>"},
+            "<centro>\n\t<aulas>\n\t\t<daula id=\"n\"/>\n\t\t<daula id=\"m\"/>\n\t</aulas>\n</centro>"},
         {"no layout at all: libxml2 indents", "<centro><aulas><daula id=\"1\"/></aulas></centro>",
-         "<centro>\n  <aulas>\n    <daula id=\"1\"/>\n    <daula id=\"n\"/>\n    <daula id=\"m\"/>\n  </aulas>\n</centro>"},
+            "<centro>\n  <aulas>\n    <daula id=\"1\"/>\n    <daula id=\"n\"/>\n    <daula id=\"m\"/>\n  "
+            "</aulas>\n</centro>"},
         {"records on one line stay so", "<centro>\n  <aulas><daula id=\"1\"/></aulas>\n</centro>",
-         "<centro>\n  <aulas><daula id=\"1\"/><daula id=\"n\"/><daula id=\"m\"/></aulas>\n</centro>"},
+            "<centro>\n  <aulas><daula id=\"1\"/><daula id=\"n\"/><daula id=\"m\"/></aulas>\n</centro>"},
     };
     for (const Case& c : cases) {
         TempDir dir;
@@ -158,15 +165,22 @@ TEST(XmlSave, AttributeValuesSurviveTheRoundTrip)
 {
     struct Case {
         const char* label;
-        std::string set;  // Windows-1252
+        std::string set; // Windows-1252
         std::string read; // after saving and loading again, raw (trimming is not the point)
     };
     const Case cases[] = {
         {"markup characters", "A & B <c> \"d\" 'e'", "A & B <c> \"d\" 'e'"},
-        {"accents and euro", "Mar\xED" "a \x80 \x8C", "María € Œ"},
+        {"accents and euro",
+            "Mar\xED"
+            "a \x80 \x8C",
+            "María € Œ"},
         {"tab, line feed, carriage return", "a\tb\nc\rd", "a\tb\nc\rd"},
         {"blanks at the ends", "  x  ", "  x  "},
-        {"controls XML cannot carry", "a\x01" "b\x1F" "c", "a b c"},
+        {"controls XML cannot carry",
+            "a\x01"
+            "b\x1F"
+            "c",
+            "a b c"},
         {"unassigned code point", "\x81", "\xC2\x81"},
         {"empty", "", ""},
     };
@@ -187,8 +201,8 @@ TEST(XmlSave, AttributeValuesSurviveTheRoundTrip)
 
 TEST(XmlSave, IntegerAttributesAreDecimalDigits)
 {
-    const std::pair<std::int32_t, const char*> cases[] = {
-        {0, "0"}, {7, "7"}, {-5, "-5"}, {2147483647, "2147483647"}, {-2147483647 - 1, "-2147483648"}};
+    const std::pair<std::int32_t, const char*> cases[]
+        = {{0, "0"}, {7, "7"}, {-5, "-5"}, {2147483647, "2147483647"}, {-2147483647 - 1, "-2147483648"}};
     Document doc;
     Element e = doc.createElement("e");
     for (const auto& [value, text] : cases) {
@@ -217,9 +231,12 @@ TEST(XmlSave, LoadedAttributeIsReplacedKeepingItsPlace)
     ASSERT_TRUE(loadBytes(doc, dir, "<centro a=\"1\" b=\"Jos&#233;\" c=\"3\"/>"));
     Element centro = doc.documentElement();
     ASSERT_STREQ(centro.rawAttribute("b"), "José");
-    centro.setAttribute("b", "Mar\xED" "a");
+    centro.setAttribute("b",
+        "Mar\xED"
+        "a");
     centro.setAttribute("d", std::int32_t{4});
-    EXPECT_EQ(doc.toBytes(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<centro a=\"1\" b=\"María\" c=\"3\" d=\"4\"/>\n");
+    EXPECT_EQ(
+        doc.toBytes(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<centro a=\"1\" b=\"María\" c=\"3\" d=\"4\"/>\n");
 }
 
 TEST(XmlSave, AppendingMovesAnElement)
@@ -244,8 +261,8 @@ TEST(XmlSave, MisuseIsALogicError)
 
     EXPECT_THROW(doc.appendChild(doc.createElement("centro")), std::logic_error); // a second root
     EXPECT_THROW(doc.appendChild(Element()), std::logic_error);
-    EXPECT_THROW(child.appendChild(centro), std::logic_error);                     // into itself
-    EXPECT_THROW(centro.appendChild(other.createElement("x")), std::logic_error);  // another document
+    EXPECT_THROW(child.appendChild(centro), std::logic_error); // into itself
+    EXPECT_THROW(centro.appendChild(other.createElement("x")), std::logic_error); // another document
     EXPECT_THROW(Element().setAttribute("a", "b"), std::logic_error);
     EXPECT_EQ(doc.toBytes(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<centro>\n  <aulas/>\n</centro>\n");
 }
@@ -317,7 +334,8 @@ TEST(XmlSave, FailedSaveLeavesNoTraceAndNamesTheFile)
             doc.save(target);
             ADD_FAILURE() << c.label << ": saved";
         } catch (const Error& e) {
-            EXPECT_EQ(std::string(e.what()), "No se pudo guardar '" + target.string() + "': " + c.reason + ".") << c.label;
+            EXPECT_EQ(std::string(e.what()), "No se pudo guardar '" + target.string() + "': " + c.reason + ".")
+                << c.label;
         }
         EXPECT_EQ(entries(dir.path()), before) << c.label;
         EXPECT_EQ(entries(dir / "carpeta"), std::set<std::string>{"dentro.txt"}) << c.label;
@@ -343,7 +361,7 @@ TEST(XmlSave, WriteFailingHalfWayKeepsTheOldFile)
     }
     doc.appendChild(centro);
 
-    rlimit old {};
+    rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit small = old;

@@ -37,17 +37,17 @@ TEST(XmlSelect, AbsolutePaths)
     Document doc;
     ASSERT_TRUE(loadBytes(doc, dir, kSections));
     const std::pair<const char*, const char*> cases[] = {
-        {"/centro/materias/dmaterias", "1,2,3,4"},   // across repeated sections, in order
+        {"/centro/materias/dmaterias", "1,2,3,4"}, // across repeated sections, in order
         {"/centro/materias/dmaterias/dmaterias", "deep"},
         {"/centro/dmaterias", "shallow"},
         {"/centro/aulas/daula", "a1"},
         {"/centro", "root"},
-        {"/centro/profesores/dprofesor", ""},        // missing section
-        {"/centro/materias/dmateria", ""},           // a prefix of the name is not the name
+        {"/centro/profesores/dprofesor", ""}, // missing section
+        {"/centro/materias/dmateria", ""}, // a prefix of the name is not the name
         {"/centro/materias/dmateriass", ""},
-        {"/materias/dmaterias", ""},                 // the first step is the root only
+        {"/materias/dmaterias", ""}, // the first step is the root only
         {"/otro/materias/dmaterias", ""},
-        {"centro/materias/dmaterias", ""},           // not absolute
+        {"centro/materias/dmaterias", ""}, // not absolute
         {"/centro//dmaterias", ""},
         {"/centro/materias/dmaterias/", ""},
         {"/", ""},
@@ -80,8 +80,13 @@ TEST(XmlSelect, LargeDocumentYieldsEveryRecordInOrder)
         xml += "<alumnos>\n";
         for (int i = s * kRecords / kSectionsOf; i < (s + 1) * kRecords / kSectionsOf; ++i) {
             xml += "  <dalumno id=\"" + std::to_string(i)
-                + "\" nombre=\"Mar\xED" "a Jos\xE9 \xD1" "and\xFA G\xFC" "emes\" apellido1=\"Fern\xE1ndez\" apellido2=\"Garc\xED" "a\""
-                  " fecha_nac=\"01/02/2003\" grupo=\"1\xBA ESO A\" domicilio=\"R\xFA" "a do Progreso 12\"/>\n";
+                + "\" nombre=\"Mar\xED"
+                  "a Jos\xE9 \xD1"
+                  "and\xFA G\xFC"
+                  "emes\" apellido1=\"Fern\xE1ndez\" apellido2=\"Garc\xED"
+                  "a\""
+                  " fecha_nac=\"01/02/2003\" grupo=\"1\xBA ESO A\" domicilio=\"R\xFA"
+                  "a do Progreso 12\"/>\n";
             if (i % 1000 == 0)
                 xml += "  <dalumno_extra id=\"x\"><dalumno id=\"nested\"/></dalumno_extra>\n";
         }
@@ -97,7 +102,11 @@ TEST(XmlSelect, LargeDocumentYieldsEveryRecordInOrder)
     ASSERT_EQ(records.size(), static_cast<size_t>(kRecords));
     for (int i = 0; i < kRecords; ++i)
         ASSERT_EQ(records[static_cast<size_t>(i)].rawAttribute("id"), std::to_string(i));
-    EXPECT_EQ(records.back().attribute("nombre"), "Mar\xED" "a Jos\xE9 \xD1" "and\xFA G\xFC" "emes");
+    EXPECT_EQ(records.back().attribute("nombre"),
+        "Mar\xED"
+        "a Jos\xE9 \xD1"
+        "and\xFA G\xFC"
+        "emes");
 }
 
 TEST(XmlSelect, AttributeReads)
@@ -118,21 +127,21 @@ TEST(XmlSelect, AttributeReads)
         std::string value;
     };
     const Case cases[] = {
-        {"a", true, "Jos\xE9"},                    // trimmed and converted
-        {"blanks", true, ""},                      // blanks only read as empty
+        {"a", true, "Jos\xE9"}, // trimmed and converted
+        {"blanks", true, ""}, // blanks only read as empty
         {"empty", true, ""},
         {"missing", false, ""},
-        {"lead_tab", true, "\tx"},                 // only code 32 is a blank
+        {"lead_tab", true, "\tx"}, // only code 32 is a blank
         {"trail_tab", true, "x\t"},
         {"inner", true, "a  b"},
         {"escaped", true, "<&>\"'"},
         {"newline", true, "uno\ndos"},
-        {"literal_tab", true, "a b"},              // XML itself turns a literal tab into a blank
-        {"k", true, "nuestro"},                    // not the one in another namespace
+        {"literal_tab", true, "a b"}, // XML itself turns a literal tab into a blank
+        {"k", true, "nuestro"}, // not the one in another namespace
         {"ascii", true, "28001234"},
         {"euro", true, "\x80\x80"},
-        {"greek", true, "??????"},                 // what Windows-1252 cannot hold
-        {"A", false, ""},                          // names are case sensitive
+        {"greek", true, "??????"}, // what Windows-1252 cannot hold
+        {"A", false, ""}, // names are case sensitive
         {"", false, ""},
     };
     for (const Case& c : cases) {

@@ -2,8 +2,8 @@
 
 namespace ponteva::test {
 
-xml::LoadResult loadBytes(xml::Document& doc, const TempDir& dir, std::string_view bytes, std::string_view name,
-                          xml::LoadDepth depth)
+xml::LoadResult loadBytes(
+    xml::Document& doc, const TempDir& dir, std::string_view bytes, std::string_view name, xml::LoadDepth depth)
 {
     const auto file = dir / name;
     writeFile(file, bytes);

@@ -13,7 +13,7 @@ namespace ponteva::test {
 
 // Writes the bytes to dir/name and loads them into doc.
 xml::LoadResult loadBytes(xml::Document& doc, const TempDir& dir, std::string_view bytes,
-                          std::string_view name = "centro.xml", xml::LoadDepth depth = xml::LoadDepth::Whole);
+    std::string_view name = "centro.xml", xml::LoadDepth depth = xml::LoadDepth::Whole);
 
 // UTF-8 to UTF-16 with its byte order mark, little or big endian.
 std::string toUtf16(std::string_view utf8, bool bigEndian);
