@@ -90,7 +90,7 @@ bool parseDecimal(std::string_view text, char decimalSeparator, double& value)
 {
     size_t i = 0;
     const size_t n = text.size();
-    std::string normal; // the same number in the C locale's form, for strtod
+    std::string normal; // the same number with '.' as separator, for from_chars
     normal.reserve(n);
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
     if (i < n && (text[i] == '+' || text[i] == '-'))
@@ -125,7 +125,7 @@ bool parseDecimal(std::string_view text, char decimalSeparator, double& value)
     }
     if (i != n)
         return false;
-    // from_chars ignores the process locale, which Qt sets from the environment.
+    // from_chars ignores the process locale, which a Qt application sets from the environment.
     double v = 0;
     const char* first = normal.c_str();
     if (*first == '+')
