@@ -2,12 +2,37 @@
 
 namespace ponteva::test {
 
-xml::LoadResult loadBytes(
-    xml::Document& doc, const TempDir& dir, std::string_view bytes, std::string_view name, xml::LoadDepth depth)
+xml::LoadResult loadBytes(xml::Document& doc, const TempDir& dir, std::string_view bytes, std::string_view name)
 {
     const auto file = dir / name;
     writeFile(file, bytes);
-    return doc.load(file, depth);
+    return doc.load(file);
+}
+
+xml::LoadResult readRootBytes(xml::RootOutline& root, const TempDir& dir, std::string_view bytes, std::string_view name)
+{
+    const auto file = dir / name;
+    writeFile(file, bytes);
+    return xml::readRoot(file, root);
+}
+
+const char* readerName(Reader reader)
+{
+    return reader == Reader::Tree ? "tree" : "root only";
+}
+
+xml::LoadResult readBytes(Reader reader, const TempDir& dir, std::string_view bytes, bool& empty)
+{
+    if (reader == Reader::Tree) {
+        xml::Document doc;
+        const xml::LoadResult r = loadBytes(doc, dir, bytes);
+        empty = doc.documentElement().isNull();
+        return r;
+    }
+    xml::RootOutline root;
+    const xml::LoadResult r = readRootBytes(root, dir, bytes);
+    empty = root.name.empty() && root.attributes.empty() && root.prolog.outside.empty();
+    return r;
 }
 
 std::string toUtf16(std::string_view utf8, bool bigEndian)

@@ -1,0 +1,147 @@
+// The stream writer: libxml2's xmlTextWriter over an output buffer whose bytes go straight
+// into a files::AtomicFile.
+#include "xmldoc/XmlWriter.h"
+
+#include "core/Error.h"
+#include "core/FileAccess.h"
+#include "xmldoc/XmlParse.h"
+
+#include <libxml/encoding.h>
+#include <libxml/xmlIO.h>
+#include <libxml/xmlwriter.h>
+
+#include <exception>
+#include <new>
+#include <string>
+
+namespace ponteva::xml {
+
+using detail::xc;
+
+namespace {
+
+// XML 1.0 cannot carry these characters at all, not even as references.
+bool isForbiddenControl(unsigned char b)
+{
+    return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+}
+
+} // namespace
+
+struct StreamWriter::Impl {
+    detail::QuietLibxml quiet; // first made, last gone
+    files::AtomicFile file;
+    xmlTextWriterPtr writer = nullptr;
+    std::exception_ptr failure; // why the file could not take the bytes
+    std::string name; // reused, NUL-terminated copies for libxml2
+    std::string value;
+
+    explicit Impl(const std::filesystem::path& target)
+        : file(target)
+    {
+    }
+    ~Impl()
+    {
+        if (writer)
+            xmlFreeTextWriter(writer);
+    }
+
+    static int take(void* context, const char* bytes, int len)
+    {
+        auto* self = static_cast<Impl*>(context);
+        try {
+            self->file.write(bytes, static_cast<size_t>(len));
+            return len;
+        } catch (...) {
+            self->failure = std::current_exception();
+            return -1;
+        }
+    }
+
+    [[noreturn]] void fail(const std::string& reason)
+    {
+        if (failure)
+            std::rethrow_exception(failure);
+        throw Error("No se pudo guardar '" + file.target().string() + "': " + reason + ".");
+    }
+
+    void check(int status)
+    {
+        if (status < 0 || failure)
+            fail("no se pudo escribir el documento");
+    }
+
+    const xmlChar* nameOf(std::string_view text)
+    {
+        name.assign(text);
+        return xc(name.c_str());
+    }
+};
+
+StreamWriter::StreamWriter(const std::filesystem::path& target, const Prolog& prolog)
+    : m(std::make_unique<Impl>(target))
+{
+    detail::initLibxml();
+    const std::string encoding = prolog.encoding.empty() ? "UTF-8" : prolog.encoding;
+    xmlCharEncodingHandlerPtr known = xmlFindCharEncodingHandler(encoding.c_str());
+    if (!known)
+        m->fail("el sistema no sabe escribir la codificación '" + encoding + "' que declara el documento");
+    xmlCharEncCloseFunc(known);
+
+    if (prolog.utf8Bom && xmlParseCharEncoding(encoding.c_str()) == XML_CHAR_ENCODING_UTF8)
+        m->file.write("\xEF\xBB\xBF", 3);
+    xmlOutputBufferPtr out = xmlOutputBufferCreateIO(Impl::take, nullptr, m.get(), nullptr);
+    if (!out)
+        throw std::bad_alloc();
+    m->writer = xmlNewTextWriter(out); // owns out from here on, even when it fails
+    if (!m->writer)
+        throw std::bad_alloc();
+    m->check(xmlTextWriterSetIndent(m->writer, 1));
+    m->check(xmlTextWriterSetIndentString(m->writer, xc("  ")));
+    m->check(xmlTextWriterStartDocument(m->writer, prolog.version.c_str(), encoding.c_str(),
+        prolog.standalone.empty() ? nullptr : prolog.standalone.c_str()));
+    for (const OutsideNode& node : prolog.outside) {
+        if (node.kind == OutsideNode::Kind::Comment) {
+            m->check(xmlTextWriterWriteComment(m->writer, xc(node.content.c_str())));
+        } else if (node.content.empty()) {
+            m->check(xmlTextWriterStartPI(m->writer, xc(node.target.c_str())));
+            m->check(xmlTextWriterEndPI(m->writer));
+        } else {
+            m->check(xmlTextWriterWritePI(m->writer, xc(node.target.c_str()), xc(node.content.c_str())));
+        }
+    }
+}
+
+StreamWriter::~StreamWriter() = default;
+
+void StreamWriter::startElement(std::string_view name)
+{
+    m->check(xmlTextWriterStartElement(m->writer, m->nameOf(name)));
+}
+
+void StreamWriter::attribute(std::string_view name, std::string_view utf8)
+{
+    m->value.assign(utf8);
+    for (char& c : m->value) {
+        if (isForbiddenControl(static_cast<unsigned char>(c)))
+            c = ' ';
+    }
+    m->check(xmlTextWriterWriteAttribute(m->writer, m->nameOf(name), xc(m->value.c_str())));
+}
+
+void StreamWriter::endElement()
+{
+    m->check(xmlTextWriterEndElement(m->writer));
+}
+
+void StreamWriter::commit()
+{
+    m->check(xmlTextWriterEndDocument(m->writer));
+    // Freeing the writer hands the last bytes to the file.
+    xmlFreeTextWriter(m->writer);
+    m->writer = nullptr;
+    m->check(0);
+    m->file.commit();
+}
+
+} // namespace ponteva::xml
