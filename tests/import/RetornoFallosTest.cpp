@@ -47,12 +47,20 @@ TEST_F(RetornoFallos, DocumentsThatCannotBeReturned)
         {"no curso", "<centro codigo_interno=\"1\" nombre=\"N\" version=\"V\"/>", "le falta el atributo 'curso'"},
         {"no version", "<centro codigo_interno=\"1\" nombre=\"N\" curso=\"C\"/>", "le falta el atributo 'version'"},
         {"entity", "<!DOCTYPE centro [<!ENTITY x \"y\">]><centro " + attrs + "/>", "entidades"},
+        {"root in a namespace", "<z:centro xmlns:z=\"urn:z\" " + attrs + "/>", "su elemento raíz no es 'centro'"},
+        {"encoding the system cannot read",
+            "<?xml version=\"1.0\" encoding=\"x-desconocida\"?>\n<centro " + attrs + "/>",
+            "en la codificación 'x-desconocida', que este sistema no sabe leer; no se carga (línea 1). No se ha "
+            "escrito ningún resultado."},
     };
     writeFile(result(), "earlier result");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
         const std::string message = failWith(c.doc);
         EXPECT_NE(message.find(c.message), std::string::npos) << message;
+        // Each sentence ends in one full stop.
+        const std::string end = ". No se ha escrito ningún resultado.";
+        EXPECT_TRUE(message.ends_with(end) && message[message.size() - end.size() - 1] != '.') << message;
         EXPECT_EQ(readFile(document()), c.doc);
         EXPECT_EQ(readFile(result()), "earlier result");
     }

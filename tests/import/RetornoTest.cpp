@@ -103,27 +103,82 @@ TEST_F(Retorno, EmptyTimetable)
 
 TEST_F(Retorno, KeepsTheProlog)
 {
-    // An ISO-8859-1 document with a comment and a processing instruction before the root.
+    // An ISO-8859-1 document with a comment and a processing instruction before the root,
+    // and a comment after it, which the result puts before its new root.
     const std::string latin1 = std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n")
         + "<!-- exportado por Zedra -->\n<?zedra version=\"7\"?>\n"
         + "<centro codigo_interno=\"1\" nombre=\"IES Nuestra Se\xF1ora de Bego\xF1"
           "a\" curso=\"2026\" version=\"2\">"
-        + "<materias><dmaterias abrev=\"MAT\" codigo_actividad=\"DOC\" codigo=\"M1\"/></materias></centro>\n";
+        + "<materias><dmaterias abrev=\"MAT\" codigo_actividad=\"DOC\" codigo=\"M1\"/></materias></centro>\n"
+        + "<!-- fin -->\n";
     exportar(latin1);
     writeSoluc({{"1", "1", "1", "", "MAT", "LECT", "", ""}});
     retornar();
     const std::string bytes = readFile(result());
-    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n", 0), 0u) << bytes;
-    const size_t comment = bytes.find("<!-- exportado por Zedra -->");
-    const size_t pi = bytes.find("<?zedra version=\"7\"?>");
-    const size_t root = bytes.find("<centro");
-    EXPECT_LT(comment, pi);
-    EXPECT_LT(pi, root);
+    EXPECT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n"
+                          "<!-- exportado por Zedra -->\n<?zedra version=\"7\"?>\n<!-- fin -->\n<centro ",
+                  0),
+        0u)
+        << bytes;
     EXPECT_NE(bytes.find("nombre=\"IES Nuestra Se\xF1ora de Bego\xF1"
                          "a\""),
         std::string::npos)
         << bytes;
     EXPECT_EQ(bytes.find("<materias"), std::string::npos);
+    EXPECT_EQ(bytes.find("<!-- fin -->", bytes.find("<centro")), std::string::npos);
+}
+
+// fecha_exportacion follows whatever regional settings the system has, in any script; a
+// result whose encoding cannot hold a character writes it as a character reference.
+TEST_F(Retorno, DateOfTheRunInEveryLocaleAndEncoding)
+{
+    struct Locale {
+        const char* label;
+        RegionalSettings settings;
+        std::string written; // UTF-8
+    };
+    RegionalSettings greek = spanishSettings();
+    greek.shortDateFormat = "d/M/yyyy";
+    greek.twelveHour = true;
+    greek.hourLeadingZero = false;
+    greek.amDesignator = "π.μ.";
+    greek.pmDesignator = "μ.μ.";
+    RegionalSettings arabic = spanishSettings();
+    arabic.shortDateFormat = "dd\u060DMM\u060Dyyyy"; // the Arabic date separator
+    RegionalSettings korean = spanishSettings();
+    korean.shortDateFormat = "yyyy-MM-dd";
+    korean.twelveHour = true;
+    korean.hourLeadingZero = false;
+    korean.amDesignator = "오전";
+    korean.pmDesignator = "오후";
+    korean.designatorBeforeTime = true;
+    const Locale locales[] = {
+        {"Greek", greek, "11/12/2026 9:05:07 μ.μ."},
+        {"Arabic", arabic, "11\u060D12\u060D2026 21:05:07"},
+        {"Korean", korean, "2026-12-11 오후 9:05:07"},
+    };
+    exportar(kCatalogo);
+    writeSoluc({{"1", "1", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"}});
+    std::tm tarde = momento();
+    tarde.tm_hour = 21;
+    const std::string root = "<centro codigo_interno=\"1\" nombre=\"N\" curso=\"C\" version=\"V\"/>";
+    for (const char* encoding : {"UTF-8", "ISO-8859-1"}) {
+        writeFile(document(), "<?xml version=\"1.0\" encoding=\"" + std::string(encoding) + "\"?>\n" + root);
+        for (const Locale& l : locales) {
+            SCOPED_TRACE(std::string(encoding) + ", " + l.label);
+            RetornoHorario run(document(), workDir(), l.settings, tarde);
+            run.ejecutar();
+            const XmlElement written = parseXml(result());
+            ASSERT_EQ(written.attributes.size(), 5u);
+            EXPECT_EQ(written.attributes[3], (std::pair<std::string, std::string>{"fecha_exportacion", l.written}));
+            const std::string bytes = readFile(result());
+            const bool latin = std::string_view(encoding) == "ISO-8859-1";
+            EXPECT_EQ(bytes.find(l.written) != std::string::npos, !latin);
+            EXPECT_EQ(bytes.find("fecha_exportacion=\"" + std::string(l.written.substr(0, 2))) != std::string::npos
+                    && bytes.find("&#") != std::string::npos,
+                latin);
+        }
+    }
 }
 
 TEST(RutaResultado, FileNameRule)
