@@ -19,6 +19,8 @@ namespace {
 
 constexpr const char* kPrefijoResultado = "ResultadoVeltrix";
 constexpr std::array<const char*, 4> kAtributosRaiz = {"codigo_interno", "nombre", "curso", "version"};
+constexpr std::array<std::string_view, 9> kAtributosSolucion
+    = {"casig", "cgrupo", "cprofe", "caula", "cactiv", "dia", "hora", "sesiones", "idcurso"};
 
 // The fields each table must have, checked before anything is read.
 void exigirCampos(const dbf::Table& tabla, std::initializer_list<const char*> campos)
@@ -211,18 +213,14 @@ ResumenRetorno RetornoHorario::ejecutar()
         }
         char digitos[16];
         const char* finDia = std::to_chars(digitos, digitos + sizeof digitos, dia).ptr;
-        salida.startElement("dsolucion");
-        salida.attribute("casig", *casig);
-        salida.attribute("cgrupo", id(idGrupo, grupo));
-        salida.attribute("cprofe", id(idProfesor, prof));
-        salida.attribute("caula", id(idAula, aula));
         const std::string* actividad = idMateria.buscar(tarea);
-        salida.attribute("cactiv", actividad ? *actividad : ansiToUtf8(tarea));
-        salida.attribute("dia", std::string_view(digitos, static_cast<size_t>(finDia - digitos)));
-        salida.attribute("hora", ansiToUtf8(hora));
-        salida.attribute("sesiones", ansiToUtf8(sesiones));
-        salida.attribute("idcurso", "");
-        salida.endElement();
+        const std::string cactiv = actividad ? *actividad : ansiToUtf8(tarea);
+        const std::string horaUtf8 = ansiToUtf8(hora);
+        const std::string sesionesUtf8 = ansiToUtf8(sesiones);
+        const std::array<std::string_view, kAtributosSolucion.size()> valoresSolucion
+            = {*casig, id(idGrupo, grupo), id(idProfesor, prof), id(idAula, aula), cactiv,
+                std::string_view(digitos, static_cast<size_t>(finDia - digitos)), horaUtf8, sesionesUtf8, ""};
+        salida.emptyElement("dsolucion", kAtributosSolucion, valoresSolucion);
         ++resumen.escritos;
     }
     for (dbf::Table* t : {&soluc, &grupos, &profesores, &aulas, &materias, &asignaturas})

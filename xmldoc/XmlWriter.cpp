@@ -12,7 +12,9 @@
 
 #include <exception>
 #include <new>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace ponteva::xml {
 
@@ -26,6 +28,31 @@ bool isForbiddenControl(unsigned char b)
     return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
 }
 
+// Appends the value as libxml2 writes an attribute value between double quotes: markup
+// and white space other than the blank as references, what XML cannot carry as a blank.
+void appendAttributeValue(std::string& out, std::string_view utf8)
+{
+    size_t plain = 0; // start of the run of characters copied as they are
+    for (size_t i = 0; i < utf8.size(); ++i) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        if (c >= 0x20 && c != '&' && c != '<' && c != '>' && c != '"')
+            continue;
+        out.append(utf8.data() + plain, i - plain);
+        plain = i + 1;
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\t': out += "&#9;"; break;
+        case '\n': out += "&#10;"; break;
+        case '\r': out += "&#13;"; break;
+        default: out += ' '; // a control character XML cannot carry
+        }
+    }
+    out.append(utf8.data() + plain, utf8.size() - plain);
+}
+
 } // namespace
 
 struct StreamWriter::Impl {
@@ -35,6 +62,8 @@ struct StreamWriter::Impl {
     std::exception_ptr failure; // why the file could not take the bytes
     std::string name; // reused, NUL-terminated copies for libxml2
     std::string value;
+    std::string row; // an empty element written in one piece
+    std::vector<bool> pieces; // for each open element, whether it holds elements written in one piece
 
     explicit Impl(const std::filesystem::path& target)
         : file(target)
@@ -117,6 +146,7 @@ StreamWriter::~StreamWriter() = default;
 void StreamWriter::startElement(std::string_view name)
 {
     m->check(xmlTextWriterStartElement(m->writer, m->nameOf(name)));
+    m->pieces.push_back(false);
 }
 
 void StreamWriter::attribute(std::string_view name, std::string_view utf8)
@@ -131,11 +161,45 @@ void StreamWriter::attribute(std::string_view name, std::string_view utf8)
 
 void StreamWriter::endElement()
 {
+    if (m->pieces.empty())
+        throw std::logic_error("StreamWriter::endElement without an open element");
+    // libxml2 does not indent after what it was given in one piece: its end tag goes on a
+    // line of its own here.
+    if (m->pieces.back()) {
+        m->row.assign("\n");
+        m->row.append(2 * (m->pieces.size() - 1), ' ');
+        m->check(xmlTextWriterWriteRaw(m->writer, xc(m->row.c_str())));
+    }
+    m->pieces.pop_back();
     m->check(xmlTextWriterEndElement(m->writer));
+}
+
+void StreamWriter::emptyElement(
+    std::string_view name, std::span<const std::string_view> attributeNames, std::span<const std::string_view> values)
+{
+    if (m->pieces.empty() || attributeNames.size() != values.size())
+        throw std::logic_error("StreamWriter::emptyElement outside an element, or not a value per attribute");
+    std::string& row = m->row;
+    row.assign("\n");
+    row.append(2 * m->pieces.size(), ' ');
+    row += '<';
+    row += name;
+    for (size_t i = 0; i < values.size(); ++i) {
+        row += ' ';
+        row += attributeNames[i];
+        row += "=\"";
+        appendAttributeValue(row, values[i]);
+        row += '"';
+    }
+    row += "/>";
+    m->check(xmlTextWriterWriteRaw(m->writer, xc(row.c_str())));
+    m->pieces.back() = true;
 }
 
 void StreamWriter::commit()
 {
+    while (!m->pieces.empty())
+        endElement();
     m->check(xmlTextWriterEndDocument(m->writer));
     // Freeing the writer hands the last bytes to the file.
     xmlFreeTextWriter(m->writer);

@@ -135,12 +135,29 @@ TEST(XmlWriter, AttributeValuesSurviveTheRoundTripInEveryEncoding)
             TempDir dir;
             xml::Prolog prolog;
             prolog.encoding = encoding;
-            {
-                StreamWriter out(dir / "centro.xml", prolog);
+            // The same values also as empty elements, each written by calls and in one piece.
+            const std::string_view names[] = {"v", "w"};
+            const std::string_view values[] = {c.written, "x"};
+            for (const bool inOnePiece : {false, true}) {
+                StreamWriter out(dir / (inOnePiece ? "piezas.xml" : "centro.xml"), prolog);
                 out.startElement("centro");
                 out.attribute("v", c.written);
+                out.startElement("filas");
+                for (int i = 0; i < 2; ++i) {
+                    if (inOnePiece) {
+                        out.emptyElement("d", names, values);
+                        continue;
+                    }
+                    out.startElement("d");
+                    out.attribute("v", c.written);
+                    out.attribute("w", "x");
+                    out.endElement();
+                }
+                out.endElement();
+                out.startElement("despues");
                 out.commit();
             }
+            EXPECT_EQ(readFile(dir / "piezas.xml"), readFile(dir / "centro.xml")) << c.label;
             xml::RootOutline root;
             const xml::LoadResult r = xml::readRoot(dir / "centro.xml", root);
             ASSERT_TRUE(r.ok) << c.label << ": " << r.describe();
