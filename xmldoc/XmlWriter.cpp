@@ -10,6 +10,8 @@
 #include <libxml/xmlIO.h>
 #include <libxml/xmlwriter.h>
 
+#include <algorithm>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <stdexcept>
@@ -28,29 +30,37 @@ bool isForbiddenControl(unsigned char b)
     return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
 }
 
-// Appends the value as libxml2 writes an attribute value between double quotes: markup
-// and white space other than the blank as references, what XML cannot carry as a blank.
-void appendAttributeValue(std::string& out, std::string_view utf8)
+char* put(char* out, std::string_view text)
 {
-    size_t plain = 0; // start of the run of characters copied as they are
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        if (c >= 0x20 && c != '&' && c != '<' && c != '>' && c != '"')
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
+// The most bytes one byte of a value becomes: "&quot;".
+constexpr size_t kLongestEscape = 6;
+
+// Writes the value as libxml2 writes an attribute value between double quotes: markup and
+// white space other than the blank as references, what XML cannot carry as a blank.
+char* putAttributeValue(char* out, std::string_view utf8)
+{
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c > '>') { // letters and every byte of a multibyte character
+            *out++ = ch;
             continue;
-        out.append(utf8.data() + plain, i - plain);
-        plain = i + 1;
+        }
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\t': out += "&#9;"; break;
-        case '\n': out += "&#10;"; break;
-        case '\r': out += "&#13;"; break;
-        default: out += ' '; // a control character XML cannot carry
+        case '&': out = put(out, "&amp;"); break;
+        case '<': out = put(out, "&lt;"); break;
+        case '>': out = put(out, "&gt;"); break;
+        case '"': out = put(out, "&quot;"); break;
+        case '\t': out = put(out, "&#9;"); break;
+        case '\n': out = put(out, "&#10;"); break;
+        case '\r': out = put(out, "&#13;"); break;
+        default: *out++ = isForbiddenControl(c) ? ' ' : ch;
         }
     }
-    out.append(utf8.data() + plain, utf8.size() - plain);
+    return out;
 }
 
 } // namespace
@@ -62,7 +72,7 @@ struct StreamWriter::Impl {
     std::exception_ptr failure; // why the file could not take the bytes
     std::string name; // reused, NUL-terminated copies for libxml2
     std::string value;
-    std::string row; // an empty element written in one piece
+    std::vector<char> row; // an empty element written in one piece
     std::vector<bool> pieces; // for each open element, whether it holds elements written in one piece
 
     explicit Impl(const std::filesystem::path& target)
@@ -166,9 +176,8 @@ void StreamWriter::endElement()
     // libxml2 does not indent after what it was given in one piece: its end tag goes on a
     // line of its own here.
     if (m->pieces.back()) {
-        m->row.assign("\n");
-        m->row.append(2 * (m->pieces.size() - 1), ' ');
-        m->check(xmlTextWriterWriteRaw(m->writer, xc(m->row.c_str())));
+        const std::string closing = "\n" + std::string(2 * (m->pieces.size() - 1), ' ');
+        m->check(xmlTextWriterWriteRaw(m->writer, xc(closing.c_str())));
     }
     m->pieces.pop_back();
     m->check(xmlTextWriterEndElement(m->writer));
@@ -179,20 +188,27 @@ void StreamWriter::emptyElement(
 {
     if (m->pieces.empty() || attributeNames.size() != values.size())
         throw std::logic_error("StreamWriter::emptyElement outside an element, or not a value per attribute");
-    std::string& row = m->row;
-    row.assign("\n");
-    row.append(2 * m->pieces.size(), ' ');
-    row += '<';
-    row += name;
+    const size_t indent = 2 * m->pieces.size();
+    size_t longest = 1 + indent + 1 + name.size() + 2;
+    for (size_t i = 0; i < values.size(); ++i)
+        longest += 1 + attributeNames[i].size() + 3 + kLongestEscape * values[i].size();
+    if (m->row.size() < longest)
+        m->row.resize(longest);
+    char* const start = m->row.data();
+    char* out = start;
+    *out++ = '\n';
+    out = std::fill_n(out, indent, ' ');
+    *out++ = '<';
+    out = put(out, name);
     for (size_t i = 0; i < values.size(); ++i) {
-        row += ' ';
-        row += attributeNames[i];
-        row += "=\"";
-        appendAttributeValue(row, values[i]);
-        row += '"';
+        *out++ = ' ';
+        out = put(out, attributeNames[i]);
+        out = put(out, "=\"");
+        out = putAttributeValue(out, values[i]);
+        *out++ = '"';
     }
-    row += "/>";
-    m->check(xmlTextWriterWriteRaw(m->writer, xc(row.c_str())));
+    out = put(out, "/>");
+    m->check(xmlTextWriterWriteRawLen(m->writer, xc(start), static_cast<int>(out - start)));
     m->pieces.back() = true;
 }
 

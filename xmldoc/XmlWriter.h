@@ -32,8 +32,8 @@ public:
     void attribute(std::string_view name, std::string_view utf8);
     void endElement();
     // An element without content, its attributes in order (values UTF-8, as attribute()
-    // takes them), written in one piece, the same bytes as the calls above: the 112,000
-    // dsolucion of bench/ at K=100 take 42 ms of CPU so against 89 ms by the calls.
+    // takes them), written in one piece, the same bytes as the calls above: with it the
+    // return run of bench/ at K=100 runs 1.1 G instructions, through the calls 2.5 G.
     void emptyElement(std::string_view name, std::span<const std::string_view> attributeNames,
         std::span<const std::string_view> values);
     // Ends the open elements, writes everything out and puts the file in the target's place.
