@@ -7,7 +7,6 @@
 #include "xmldoc/XmlParse.h"
 
 #include <libxml/tree.h>
-#include <libxml/xmlmemory.h>
 
 #include <span>
 #include <string>
@@ -102,17 +101,18 @@ bool Element::hasAttribute(std::string_view name) const
 
 std::string Element::attribute(std::string_view name) const
 {
-    xmlAttr* attr = m_node ? findAttribute(m_node, name) : nullptr;
-    if (!attr || !attr->children)
-        return {};
+    const char* raw = rawAttribute(name);
+    return raw ? AllTrim(utf8ToAnsi(raw)) : std::string();
+}
+
+const char* Element::rawAttribute(std::string_view name) const
+{
+    const xmlAttr* attr = m_node ? findAttribute(m_node, name) : nullptr;
+    if (!attr)
+        return nullptr;
+    // Entities are refused on loading, so a value is one text node, or none when empty.
     const xmlNode* value = attr->children;
-    if (!value->next && value->type == XML_TEXT_NODE && value->content)
-        return AllTrim(utf8ToAnsi(cc(value->content)));
-    // A value held as several nodes is joined; the tree itself is never changed.
-    xmlChar* joined = xmlNodeListGetString(attr->doc, value, 1);
-    std::string text = joined ? AllTrim(utf8ToAnsi(cc(joined))) : std::string();
-    xmlFree(joined);
-    return text;
+    return value && value->type == XML_TEXT_NODE && value->content ? cc(value->content) : "";
 }
 
 // ---- Document ----

@@ -43,6 +43,8 @@ public:
     // The attribute's value as 8-bit text through AllTrim; the empty text when the
     // element lacks the attribute.
     std::string attribute(std::string_view name) const;
+    // The attribute's value exactly as the document holds it, UTF-8; nullptr when absent.
+    const char* rawAttribute(std::string_view name) const;
 
 private:
     _xmlNode* m_node = nullptr;

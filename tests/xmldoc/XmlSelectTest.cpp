@@ -147,7 +147,12 @@ TEST(XmlSelect, AttributeReads)
     for (const Case& c : cases) {
         EXPECT_EQ(r.hasAttribute(c.name), c.present) << c.name;
         EXPECT_EQ(r.attribute(c.name), c.value) << c.name;
+        EXPECT_EQ(r.rawAttribute(c.name) != nullptr, c.present) << c.name;
     }
+    EXPECT_STREQ(r.rawAttribute("a"), "  José  ");
+    EXPECT_STREQ(r.rawAttribute("empty"), "");
+    EXPECT_STREQ(r.rawAttribute("escaped"), "<&>\"'");
+    EXPECT_STREQ(r.rawAttribute("euro"), "€€");
     EXPECT_EQ(r.name(), "r");
     EXPECT_EQ(doc.documentElement().name(), "centro");
 }
@@ -160,6 +165,7 @@ TEST(XmlSelect, NullElementReadsAsEmpty)
     EXPECT_EQ(none.name(), "");
     EXPECT_FALSE(none.hasAttribute("id"));
     EXPECT_EQ(none.attribute("id"), "");
+    EXPECT_EQ(none.rawAttribute("id"), nullptr);
 }
 
 } // namespace
