@@ -1,6 +1,7 @@
 // ponteva-cli: the export and return runs from the command line, for scripted and batch use.
-#include "cli/LocaleSettings.h"
 #include "core/Error.h"
+#include "core/PathText.h"
+#include "core/SystemRegional.h"
 #include "core/WorkDir.h"
 #include "export/Exportacion.h"
 #include "import/RetornoHorario.h"
@@ -13,6 +14,12 @@
 #include <optional>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include "core/Win32Text.h"
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#endif
 
 using namespace ponteva;
 
@@ -38,15 +45,20 @@ const char* const kUsage = "Uso: ponteva-cli exportar DOCUMENTO.xml [--dir DIREC
                            "                    %s\n"
                            "  -h, --help        Muestra esta ayuda.\n"
                            "\n"
+#ifdef _WIN32
+                           "Los números y las fechas siguen la configuración regional de Windows: con la\n"
+                           "de España las horas se leen con coma decimal (\"2,5\").\n"
+#else
                            "Los números y las fechas siguen la configuración regional (LC_ALL, LC_NUMERIC, LANG):\n"
                            "con LC_ALL=es_ES.UTF-8 las horas se leen con coma decimal (\"2,5\").\n"
+#endif
                            "\n"
                            "Salida: 0 si el proceso termina, 2 si falta el documento (o SOLUC.DBF al importar),\n"
                            "1 ante cualquier otro error, con el motivo en la salida de errores.\n";
 
 void printUsage(std::FILE* out)
 {
-    std::fprintf(out, kUsage, defaultWorkingDirectory().string().c_str());
+    std::fprintf(out, kUsage, pathText(defaultWorkingDirectory()).c_str());
 }
 
 struct Arguments {
@@ -56,9 +68,11 @@ struct Arguments {
     bool help = false;
 };
 
-// Returns an error message when the arguments are not understood.
-std::optional<std::string> parseArguments(int argc, char** argv, Arguments& args)
+// Returns an error message when the arguments (UTF-8, the program's name first) are not
+// understood.
+std::optional<std::string> parseArguments(const std::vector<std::string>& argv, Arguments& args)
 {
+    const int argc = static_cast<int>(argv.size());
     std::vector<std::string> positional;
     std::optional<std::filesystem::path> directory;
     for (int i = 1; i < argc; ++i) {
@@ -68,9 +82,9 @@ std::optional<std::string> parseArguments(int argc, char** argv, Arguments& args
         } else if (arg == "--dir") {
             if (i + 1 >= argc)
                 return "Falta el directorio después de --dir.";
-            directory = argv[++i];
+            directory = pathFromText(argv[++i]);
         } else if (arg.rfind("--dir=", 0) == 0) {
-            directory = arg.substr(6);
+            directory = pathFromText(arg.substr(6));
         } else if (arg == "--") {
             for (++i; i < argc; ++i)
                 positional.emplace_back(argv[i]);
@@ -91,7 +105,7 @@ std::optional<std::string> parseArguments(int argc, char** argv, Arguments& args
         return "Falta el documento XML.";
     if (positional.size() > 2)
         return "Sobran argumentos: " + positional[2];
-    args.document = positional[1];
+    args.document = pathFromText(positional[1]);
     args.directory = directory ? *directory : defaultWorkingDirectory();
     return std::nullopt;
 }
@@ -103,7 +117,7 @@ std::string plural(std::size_t n, const char* one, const char* many)
 
 void printExportSummary(const ResumenExportacion& r, const std::filesystem::path& dir)
 {
-    std::printf("Tablas escritas en %s:\n", dir.string().c_str());
+    std::printf("Tablas escritas en %s:\n", pathText(dir).c_str());
     std::printf(
         "  ASIGNOMT.DBF    %s (materias, con la fila fija LECT)\n", plural(r.materias, "fila", "filas").c_str());
     std::printf("  PROFT.DBF       %s (profesores)\n", plural(r.profesores, "fila", "filas").c_str());
@@ -146,7 +160,7 @@ void printExportSummary(const ResumenExportacion& r, const std::filesystem::path
 
 void printReturnSummary(const ResumenRetorno& r)
 {
-    std::printf("Documento escrito: %s\n", r.resultado.string().c_str());
+    std::printf("Documento escrito: %s\n", pathText(r.resultado).c_str());
     std::printf("  %s en solucion_horario\n", plural(r.escritos, "sesión del horario", "sesiones del horario").c_str());
     if (r.omitidosDiaHora == 0 && r.omitidosSinMateria == 0) {
         std::printf("No se ha omitido ningún registro de SOLUC.\n");
@@ -160,12 +174,10 @@ void printReturnSummary(const ResumenRetorno& r)
     }
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(const std::vector<std::string>& argv)
 {
     Arguments args;
-    if (const auto problem = parseArguments(argc, argv, args)) {
+    if (const auto problem = parseArguments(argv, args)) {
         std::fprintf(stderr, "%s\n\n", problem->c_str());
         printUsage(stderr);
         return kExitError;
@@ -175,7 +187,7 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     try {
-        const RegionalSettings regional = regionalFromSystem();
+        const RegionalSettings regional = systemRegionalSettings();
         if (args.command == "exportar") {
             auto run = std::make_unique<Exportacion>(args.document, args.directory, regional);
             printExportSummary(run->ejecutar(), args.directory);
@@ -205,3 +217,26 @@ int main(int argc, char** argv)
         return kExitError;
     }
 }
+
+} // namespace
+
+#ifdef _WIN32
+// The arguments arrive as UTF-16, so that any path works; messages go out as UTF-8, which
+// the console shows as such once its output code page says so. Lines end in "\n" alone,
+// as on Linux, so that scripts read the same bytes from both.
+int wmain(int argc, wchar_t** argv)
+{
+    SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i)
+        args.push_back(win32::narrow(argv[i]));
+    return run(args);
+}
+#else
+int main(int argc, char** argv)
+{
+    return run(std::vector<std::string>(argv, argv + argc));
+}
+#endif

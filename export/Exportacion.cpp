@@ -2,6 +2,7 @@
 #include "Exportacion.h"
 
 #include "core/Error.h"
+#include "core/PathText.h"
 #include "text/Ansi.h"
 
 #include <algorithm>
@@ -46,7 +47,7 @@ ResumenExportacion Exportacion::ejecutar()
         throw MissingInputError("No existe archivo");
     if (!std::filesystem::is_directory(m_directorio, ec))
         throw Error(
-            "No existe el directorio de trabajo '" + m_directorio.string() + "'. No se ha escrito ninguna tabla.");
+            "No existe el directorio de trabajo '" + pathText(m_directorio) + "'. No se ha escrito ninguna tabla.");
     m_resumen = {};
     m_indiceRecortes.clear();
     m_codigosMaterias = CodeList(CodeList::Compare::CaseSensitive, "ASIGNOMT");
@@ -71,7 +72,7 @@ void Exportacion::cargar()
     // The export only reads the document.
     const xml::LoadResult loaded = m_doc.load(m_documento, xml::LoadDepth::WholeForReading);
     if (!loaded)
-        throw Error("El archivo '" + m_documento.string()
+        throw Error("El archivo '" + pathText(m_documento)
             + "' no es un documento XML válido: " + frase(loaded.describe()) + " No se ha modificado ninguna tabla.");
     // Another document would give six empty tables in place of the school's.
     if (!m_doc.selectSingleNode("/centro")) {
@@ -79,7 +80,7 @@ void Exportacion::cargar()
         const std::string nombre = raiz ? raiz.name() : std::string();
         const std::string hallado = nombre == "centro" ? "su elemento raíz 'centro' pertenece a un espacio de nombres"
                                                        : "su elemento raíz es '" + nombre + "' y no 'centro'";
-        throw Error("El archivo '" + m_documento.string() + "' no es un documento de intercambio de Zedra: " + hallado
+        throw Error("El archivo '" + pathText(m_documento) + "' no es un documento de intercambio de Zedra: " + hallado
             + ". No se ha modificado ninguna tabla.");
     }
 }

@@ -1,6 +1,7 @@
 #include "RetornoHorario.h"
 
 #include "core/Error.h"
+#include "core/PathText.h"
 #include "tables/Table.h"
 #include "text/Ansi.h"
 #include "xmldoc/XmlRoot.h"
@@ -152,16 +153,16 @@ ResumenRetorno RetornoHorario::ejecutar()
     xml::RootOutline documento;
     const xml::LoadResult loaded = xml::readRoot(m_documento, documento);
     if (!loaded)
-        throw Error("El archivo '" + m_documento.string() + "' no es un documento XML válido: " + loaded.describe()
+        throw Error("El archivo '" + pathText(m_documento) + "' no es un documento XML válido: " + loaded.describe()
             + " No se ha escrito ningún resultado.");
     if (!documento.is("centro"))
-        throw Error("El archivo '" + m_documento.string()
+        throw Error("El archivo '" + pathText(m_documento)
             + "' no es un documento de intercambio de Zedra: su elemento raíz no es 'centro'. "
               "No se ha escrito ningún resultado.");
     std::array<std::string, kAtributosRaiz.size()> valores;
     for (size_t i = 0; i < kAtributosRaiz.size(); ++i) {
         if (!documento.hasAttribute(kAtributosRaiz[i]))
-            throw Error("Al elemento 'centro' del archivo '" + m_documento.string() + "' le falta el atributo '"
+            throw Error("Al elemento 'centro' del archivo '" + pathText(m_documento) + "' le falta el atributo '"
                 + kAtributosRaiz[i] + "'. No se ha escrito ningún resultado.");
         valores[i] = documento.attribute(kAtributosRaiz[i]);
     }
@@ -169,7 +170,7 @@ ResumenRetorno RetornoHorario::ejecutar()
     // The result is written front to back as the records are translated, into a file that
     // takes the result's place only once it is whole.
     ResumenRetorno resumen;
-    resumen.resultado = rutaResultado(m_documento.string(), estiloRutaDelSistema());
+    resumen.resultado = pathFromText(rutaResultado(pathText(m_documento), estiloRutaDelSistema()));
     xml::StreamWriter salida(resumen.resultado, documento.prolog);
     const std::tm momento = m_now ? *m_now : ahora();
     salida.startElement("centro");

@@ -5,6 +5,7 @@
 
 #include "core/FileAccess.h"
 #include "text/Clipper.h"
+#include "xmldoc/Windows1252Encoding.h"
 
 #include <libxml/parserInternals.h>
 #include <libxml/xmlIO.h>
@@ -138,6 +139,7 @@ void initLibxml()
     std::call_once(once, [] {
         xmlInitParser();
         xmlSetExternalEntityLoader(refuseExternalEntity);
+        registerWindows1252Encoding();
     });
 }
 

@@ -192,7 +192,6 @@ public:
         m_io.files[m_path].resize(size, '\0');
         return true;
     }
-    bool sync() override { return true; }
     std::int64_t size() override { return static_cast<std::int64_t>(m_io.files[m_path].size()); }
     bool lockExclusive() override
     {
@@ -213,7 +212,7 @@ private:
 
 std::unique_ptr<dbf::File> MemoryFileIo::open(const std::filesystem::path& path, Mode mode, int& err)
 {
-    const std::string key = path.string();
+    const std::string key = path.generic_string();
     if (!files.count(key)) {
         if (mode != Mode::Create) {
             err = ENOENT;
@@ -227,7 +226,7 @@ std::unique_ptr<dbf::File> MemoryFileIo::open(const std::filesystem::path& path,
 
 bool MemoryFileIo::remove(const std::filesystem::path& path)
 {
-    return files.erase(path.string()) > 0;
+    return files.erase(path.generic_string()) > 0;
 }
 
 bool MemoryFileIo::isDirectory(const std::filesystem::path& path)
@@ -300,7 +299,6 @@ public:
         return true;
     }
     bool truncate(std::uint64_t size) override { return m_inner->truncate(size); }
-    bool sync() override { return m_inner->sync(); }
     std::int64_t size() override { return m_io.reportedSize.value_or(m_inner->size()); }
     bool lockExclusive() override
     {
