@@ -9,7 +9,9 @@
 
 #include <csignal>
 #include <set>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 using namespace ponteva;
 using namespace ponteva::test;
@@ -181,7 +183,9 @@ TEST(XmlWriter, CommitReplacesTheFileKeepingItsPermissionsAndLeavesNothingElse)
     TempDir dir;
     const auto file = dir / "destino.xml";
     writeFile(file, "antiguo");
+#ifndef _WIN32 // Windows has no permission bits; its attributes are kept instead
     std::filesystem::permissions(file, std::filesystem::perms(0640));
+#endif
     {
         StreamWriter out(file, latinProlog());
         out.startElement("centro");
@@ -189,7 +193,9 @@ TEST(XmlWriter, CommitReplacesTheFileKeepingItsPermissionsAndLeavesNothingElse)
         out.commit();
     }
     EXPECT_EQ(readFile(file), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<centro/>\n");
+#ifndef _WIN32
     EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
+#endif
     EXPECT_EQ(entries(dir.path()), std::set<std::string>{"destino.xml"});
 }
 
@@ -257,6 +263,9 @@ TEST(XmlWriter, FailedSaveLeavesNoTraceAndNamesTheFile)
 // for root, where permissions would not.
 TEST(XmlWriter, WriteFailingHalfWayKeepsTheOldFile)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file size limit to make a write fail half way";
+#else
     TempDir dir;
     const auto file = dir / "centro.xml";
     writeFile(file, "<centro>anterior</centro>");
@@ -286,6 +295,7 @@ TEST(XmlWriter, WriteFailingHalfWayKeepsTheOldFile)
     EXPECT_EQ(message, "No se pudo guardar '" + file.string() + "': el archivo es demasiado grande.");
     EXPECT_EQ(readFile(file), "<centro>anterior</centro>");
     EXPECT_EQ(entries(dir.path()), std::set<std::string>{"centro.xml"});
+#endif
 }
 
 } // namespace
