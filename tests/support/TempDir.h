@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,10 @@ private:
 
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
+
+// Every entry under dir, by path relative to it: a file's bytes, "<dir>" for a folder.
+// Two equal snapshots mean nothing there was created, removed or changed.
+std::map<std::string, std::string> snapshot(const std::filesystem::path& dir);
 
 // Runs a shell command; returns its exit status and fills output with its stdout.
 int runCommand(const std::string& command, std::string& output);
