@@ -54,7 +54,7 @@ void addRows(Table& t, int count)
     for (int i = 0; i < count; ++i) {
         t.append();
         t.setText("ID", "r");
-        t.setInteger("N", i);
+        t.setText("N", std::to_string(i));
         t.post();
     }
 }
