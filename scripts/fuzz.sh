@@ -40,7 +40,7 @@ pids=()
 names=()
 for t in "${targets[@]}"; do
     if [ ${#pids[@]} -ge 2 ]; then
-        wait "${pids[0]}" || { echo "fuzz: $t: ${names[0]} failed, see $out/${names[0]}/log" >&2; status=1; }
+        wait "${pids[0]}" || { echo "fuzz: ${names[0]} failed, see $out/${names[0]}/log" >&2; status=1; }
         pids=("${pids[@]:1}")
         names=("${names[@]:1}")
     fi
