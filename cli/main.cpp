@@ -133,9 +133,14 @@ void printExportSummary(const ResumenExportacion& r, const std::filesystem::path
     }
     for (const IdentificadorRecortado& id : r.recortados) {
         const std::string rows = id.veces > 1 ? " (" + std::to_string(id.veces) + " filas)" : std::string();
-        std::printf("Aviso: el identificador '%s' no cabe en el campo %s de %s%s (%d caracteres); se guarda "
-                    "recortado y el horario no podrá volver a ese elemento.\n",
-            id.valor.c_str(), id.campo.c_str(), id.tabla.c_str(), rows.c_str(), id.ancho);
+        if (id.caracteresPerdidos)
+            std::printf("Aviso: el identificador '%s' tiene caracteres que las tablas no admiten; se guarda como "
+                        "'%s' en el campo %s de %s%s y el horario no podrá volver a ese elemento.\n",
+                id.valor.c_str(), id.guardado.c_str(), id.campo.c_str(), id.tabla.c_str(), rows.c_str());
+        else
+            std::printf("Aviso: el identificador '%s' no cabe en el campo %s de %s%s (%d caracteres); se guarda "
+                        "recortado y el horario no podrá volver a ese elemento.\n",
+                id.valor.c_str(), id.campo.c_str(), id.tabla.c_str(), rows.c_str(), id.ancho);
     }
 }
 
