@@ -195,6 +195,13 @@ ResumenRetorno RetornoHorario::ejecutar()
         t->close();
 
     resumen.resultado = rutaResultado(m_documento.string(), estiloRutaDelSistema());
+    // A result the user made read-only is kept, as Windows keeps it; POSIX would let the
+    // rename of the save replace it.
+    const auto permisos = std::filesystem::status(resumen.resultado, ec).permissions();
+    if (!ec && std::filesystem::is_regular_file(resumen.resultado, ec)
+        && (permisos & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+        throw Error("El archivo de resultado '" + resumen.resultado.string()
+            + "' es de solo lectura. No se ha escrito ningún resultado.");
     doc.save(resumen.resultado);
     return resumen;
 }
