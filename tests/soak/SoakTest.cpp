@@ -14,6 +14,12 @@
 #include <fstream>
 #include <malloc.h>
 
+#if defined(__has_feature)
+#define PONTEVA_HAS_ASAN __has_feature(address_sanitizer)
+#else
+#define PONTEVA_HAS_ASAN 0
+#endif
+
 using namespace ponteva;
 using namespace ponteva::test;
 namespace fs = std::filesystem;
@@ -133,7 +139,13 @@ TEST(Soak, ExportAndReturnAlternately)
     // A leak of even a few bytes a run shows in the heap; the resident size moves with the
     // allocator's own bookkeeping, so it gets a page-sized margin per hundred runs.
     EXPECT_LT(heapGrowth, 64 * 1024);
+#if defined(__SANITIZE_ADDRESS__) || PONTEVA_HAS_ASAN
+    // AddressSanitizer keeps freed memory in quarantine: the resident size says nothing
+    // there, and its leak check at exit takes the heap's place.
+    (void)rssGrowth;
+#else
     EXPECT_LT(rssGrowth, 2048 + total / 100 * 64);
+#endif
 }
 
 } // namespace
