@@ -109,14 +109,8 @@ Encoded encodeText(const FieldInfo& f, std::string_view value, char* out)
             writeBlanks(f, out);
             return Encoded::Ok;
         }
-        std::string_view digits = t;
         float v = 0;
-        if (!dropPlusSign(digits))
-            return Encoded::Invalid;
-        const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
-        if (r.ec != std::errc{} || r.ptr != digits.data() + digits.size() || !std::isfinite(v))
-            return Encoded::Invalid;
-        return encodeFloat(f, v, out);
+        return parseDecimal(t, '.', v) ? encodeFloat(f, v, out) : Encoded::Invalid;
     }
     case kLogical:
         if (t.empty()) {
