@@ -169,7 +169,15 @@ struct Case {
     // What the user reads, in pieces in this order; nothing for a run that succeeds.
     std::vector<std::string> message;
     double maxSeconds = 20; // generous: the suite also runs under the sanitizers
+    long maxGrowthMb = 0; // how far the process's peak memory may rise; 0: not checked
 };
+
+long peakMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
 
 std::string exportMessage(const std::string& reason)
 {
@@ -252,7 +260,7 @@ std::vector<Case> cases()
                 "<?xml version=\"1.0\"?><!DOCTYPE centro [" + dtd
                     + "]><centro><materias><dmaterias abrev=\"&l9;\"/></materias></centro>");
         },
-        {"no es un documento XML válido", "declara entidades", kNoXml}, 5});
+        {"no es un documento XML válido", "declara entidades", kNoXml}, 5, 64});
     c.push_back({"FiftyMegabyteAttribute", Run::Export,
         [](Sandbox& s) {
             putBytes(s,
@@ -284,7 +292,7 @@ std::vector<Case> cases()
                 "<?xml version=\"1.0\"?><!DOCTYPE centro [" + dtd
                     + "]><centro codigo_interno=\"&l9;\" nombre=\"\" curso=\"\" version=\"\"/>");
         },
-        {"declara entidades", kNoResultado}, 5});
+        {"declara entidades", kNoResultado}, 5, 64});
 
     // The tables.
     c.push_back({"TruncatedHeader", Run::Return,
@@ -474,10 +482,14 @@ TEST_P(BadInput, EndsClearlyAndTouchesNothing)
         const auto before = snapshot(s.tmp.path());
         const std::string document = fs::is_regular_file(s.document) ? readFile(s.document) : "";
 
+        const long peakBefore = peakMb();
         const auto start = std::chrono::steady_clock::now();
         const std::string message = runCase(c, s);
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         EXPECT_LT(seconds, c.maxSeconds);
+        if (c.maxGrowthMb > 0) {
+            EXPECT_LT(peakMb() - peakBefore, c.maxGrowthMb);
+        }
 
         if (c.message.empty()) {
             EXPECT_EQ(message, "");
