@@ -3,6 +3,7 @@
 
 #include "core/Error.h"
 #include "core/PathText.h"
+#include "export/ReemplazoTablas.h"
 #include "text/Ansi.h"
 
 #include <algorithm>
@@ -27,10 +28,16 @@ Exportacion::Exportacion(std::filesystem::path documento, std::filesystem::path 
     , m_directorio(std::move(directorio))
     , m_regional(std::move(regional))
     , m_codigosMaterias(CodeList::Compare::CaseSensitive, "ASIGNOMT")
-    , m_tablaProfesor(m_directorio, "PROFT", opcionesTabla())
-    , m_tablaGrupos(m_directorio, "GRUPOST", opcionesTabla())
-    , m_tablaNomAsg(m_directorio, "ASIGNOMT", opcionesTabla())
 {
+    usarSalida(m_directorio);
+}
+
+void Exportacion::usarSalida(const std::filesystem::path& carpeta)
+{
+    m_salida = carpeta;
+    m_tablaProfesor.emplace(m_salida, "PROFT", opcionesTabla());
+    m_tablaGrupos.emplace(m_salida, "GRUPOST", opcionesTabla());
+    m_tablaNomAsg.emplace(m_salida, "ASIGNOMT", opcionesTabla());
 }
 
 dbf::TableOptions Exportacion::opcionesTabla() const
@@ -52,6 +59,9 @@ ResumenExportacion Exportacion::ejecutar()
     m_indiceRecortes.clear();
     m_codigosMaterias = CodeList(CodeList::Compare::CaseSensitive, "ASIGNOMT");
     cargar();
+    ReemplazoTablas reemplazo(m_directorio, {"ASIGNOMT", "PROFT", "AULAT", "GRUPOST", "DIASHORAST", "ASIGT"});
+    reemplazo.preparar();
+    usarSalida(reemplazo.carpeta());
     try {
         ExportarMaterias();
         ExportarProfesores();
@@ -59,11 +69,18 @@ ResumenExportacion Exportacion::ejecutar()
         ExportarGrupos();
         ExportarTramos();
         ExportarAsignaturas();
-    } catch (...) {
+    } catch (const Error& e) {
         // The look-up tables would otherwise stay held until this object goes.
         cerrarBusquedas();
+        usarSalida(m_directorio);
+        throw Error(conTablasIntactas(e.what()));
+    } catch (...) {
+        cerrarBusquedas();
+        usarSalida(m_directorio);
         throw;
     }
+    usarSalida(m_directorio);
+    reemplazo.confirmar();
     return m_resumen;
 }
 
@@ -124,16 +141,16 @@ void Exportacion::anotarRecorte(
 
 void Exportacion::crearTabla(dbf::Table& tabla, const std::vector<dbf::FieldDef>& campos)
 {
-    dbf::Table::removeFiles(m_directorio, tabla.name());
+    dbf::Table::removeFiles(m_salida, tabla.name());
     tabla.create(campos);
     tabla.open();
 }
 
 void Exportacion::cerrarBusquedas() noexcept
 {
-    for (dbf::Table* t : {&m_tablaGrupos, &m_tablaNomAsg, &m_tablaProfesor}) {
+    for (std::optional<dbf::Table>* t : {&m_tablaGrupos, &m_tablaNomAsg, &m_tablaProfesor}) {
         try {
-            t->close();
+            (*t)->close();
         } catch (...) {
             // Nothing was written through a look-up table; closing cannot lose data.
         }

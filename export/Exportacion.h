@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -46,14 +47,17 @@ public:
 
     // The whole run: checks the document is there (MissingInputError "No existe archivo"),
     // loads it (a file that does not parse, or whose root is not 'centro', stops the run
-    // before any table is touched), then calls the builders in their fixed order. Tables
-    // written before a failing builder stay written; every table is closed on every path.
-    // Each call is a run of its own: nothing of an earlier run carries over.
+    // before any table is touched), checks that no table is held, then calls the builders
+    // in their fixed order, writing into a temporary folder inside the working directory.
+    // Only when all six tables are complete do they replace the old ones, as one set: a run
+    // that fails leaves the old tables as they were, and no folder behind. Every table is
+    // closed on every path. Each call is a run of its own: nothing of an earlier run carries over.
     ResumenExportacion ejecutar();
 
     // Loads the document; throws when it does not parse or is no Zedra exchange document.
     void cargar();
-    // The builders, in the order the run calls them. Each needs the document loaded.
+    // The builders, in the order the run calls them. Each needs the document loaded, and
+    // writes its table into the run's output folder.
     void ExportarMaterias();
     void ExportarProfesores();
     void ExportarAulas();
@@ -75,21 +79,25 @@ private:
     // Deletes the table's old files and creates it anew with these fields, then opens it.
     void crearTabla(dbf::Table& tabla, const std::vector<dbf::FieldDef>& campos);
     dbf::TableOptions opcionesTabla() const;
+    // Binds the builders' tables and the look-up tables to this folder.
+    void usarSalida(const std::filesystem::path& carpeta);
     void cerrarBusquedas() noexcept;
 
     std::filesystem::path m_documento;
     std::filesystem::path m_directorio;
+    std::filesystem::path m_salida; // where the builders write: the temporary folder during a run
     RegionalSettings m_regional;
     xml::Document m_doc;
     std::vector<xml::Element> m_nodos;
     xml::Element m_registro;
     CodeList m_codigosMaterias;
 
-    // The look-up tables, as the window's components: opened exclusively by the builders
-    // that need them and closed on every path.
-    dbf::Table m_tablaProfesor;
-    dbf::Table m_tablaGrupos;
-    dbf::Table m_tablaNomAsg;
+    // The look-up tables, as the window's components, bound to the output folder so that
+    // they read the tables of this run: opened exclusively by the builders that need them
+    // and closed on every path.
+    std::optional<dbf::Table> m_tablaProfesor;
+    std::optional<dbf::Table> m_tablaGrupos;
+    std::optional<dbf::Table> m_tablaNomAsg;
 
     ResumenExportacion m_resumen;
     std::unordered_map<std::string, std::size_t> m_indiceRecortes; // table, field, value -> entry

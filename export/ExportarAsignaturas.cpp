@@ -56,18 +56,18 @@ private:
 void Exportacion::ExportarAsignaturas()
 {
     auto texto = [](const char* name, int width) { return FieldDef{name, FieldType::Character, width}; };
-    dbf::Table tabla(m_directorio, "ASIGT", opcionesTabla());
+    dbf::Table tabla(m_salida, "ASIGT", opcionesTabla());
     crearTabla(tabla,
         {texto("CASIG", 10), texto("CPROF", 10), texto("CGRUP", 10), texto("CAULA", 10), texto("TURNO", 1),
             texto("NIVEL", 5), texto("CURSO", 3), texto("GRUPO", 2), {"HORAS", FieldType::Float, 0},
             texto("SESIONES", 20), texto("CTAREA", 10), texto("NCONEX", 4), texto("IDCURSO", 10), texto("IDGRUP", 10),
             texto("IDASIG", 10), texto("IDPROF", 10)});
-    m_tablaGrupos.open();
-    m_tablaNomAsg.open();
-    m_tablaProfesor.open();
-    Busqueda grupo(m_tablaGrupos, "IDGRUPO", {"ABREV", "TURNO", "NIVEL", "CURSO", "GRUPO"});
-    Busqueda materia(m_tablaNomAsg, "IDASIG", {"COD", "CODTAREA"});
-    Busqueda profesor(m_tablaProfesor, "IDPROF", {"ABREV"});
+    m_tablaGrupos->open();
+    m_tablaNomAsg->open();
+    m_tablaProfesor->open();
+    Busqueda grupo(*m_tablaGrupos, "IDGRUPO", {"ABREV", "TURNO", "NIVEL", "CURSO", "GRUPO"});
+    Busqueda materia(*m_tablaNomAsg, "IDASIG", {"COD", "CODTAREA"});
+    Busqueda profesor(*m_tablaProfesor, "IDPROF", {"ABREV"});
 
     seleccionar("/centro/asignaturas/dasignatura");
     for (std::size_t i = 0; i < m_nodos.size(); ++i) {
@@ -117,9 +117,9 @@ void Exportacion::ExportarAsignaturas()
         ++m_resumen.asignaturas;
     }
     tabla.close();
-    m_tablaGrupos.close();
-    m_tablaNomAsg.close();
-    m_tablaProfesor.close();
+    m_tablaGrupos->close();
+    m_tablaNomAsg->close();
+    m_tablaProfesor->close();
 }
 
 } // namespace ponteva

@@ -27,7 +27,7 @@ std::string inicialesDe(const std::string& nombre)
 
 void Exportacion::ExportarMaterias()
 {
-    dbf::Table tabla(m_directorio, "ASIGNOMT", opcionesTabla());
+    dbf::Table tabla(m_salida, "ASIGNOMT", opcionesTabla());
     crearTabla(tabla,
         {texto("COD", 10), texto("CODLARGO", 10), texto("NOMBRE", 80), texto("DENIVEL", 5), texto("DECURSO", 3),
             texto("CODTAREA", 10), {"ESTAREA", FieldType::Logical, 0}, texto("IDASIG", 10)});
@@ -73,7 +73,7 @@ void Exportacion::ExportarMaterias()
 
 void Exportacion::ExportarProfesores()
 {
-    dbf::Table tabla(m_directorio, "PROFT", opcionesTabla());
+    dbf::Table tabla(m_salida, "PROFT", opcionesTabla());
     crearTabla(
         tabla, {texto("ABREV", 10), texto("NOMBRE", 80), texto("DEPART", 40), texto("DNI", 14), texto("IDPROF", 10)});
     CodeList codigos(CodeList::Compare::IgnoreCase, "PROFT");
@@ -100,7 +100,7 @@ void Exportacion::ExportarProfesores()
 
 void Exportacion::ExportarAulas()
 {
-    dbf::Table tabla(m_directorio, "AULAT", opcionesTabla());
+    dbf::Table tabla(m_salida, "AULAT", opcionesTabla());
     crearTabla(tabla,
         {texto("ABREV", 10), texto("NOMBRE", 80), texto("EDIFICIO", 1), {"MAXALUM", FieldType::Integer, 0},
             texto("IDAULA", 20)});
@@ -130,11 +130,11 @@ void Exportacion::ExportarAulas()
 
 void Exportacion::ExportarGrupos()
 {
-    dbf::Table tabla(m_directorio, "GRUPOST", opcionesTabla());
+    dbf::Table tabla(m_salida, "GRUPOST", opcionesTabla());
     crearTabla(tabla,
         {texto("ABREV", 10), texto("TURNO", 1), texto("NIVEL", 5), texto("CURSO", 3), texto("GRUPO", 2),
             texto("DESCRIP", 80), texto("MARCO", 1), texto("TUTOR", 10), texto("IDGRUPO", 10)});
-    m_tablaProfesor.open();
+    m_tablaProfesor->open();
     CodeList codigos(CodeList::Compare::IgnoreCase, "GRUPOST");
     seleccionar("/centro/grupos/dgrupo");
     for (std::size_t i = 0; i < m_nodos.size(); ++i) {
@@ -149,8 +149,8 @@ void Exportacion::ExportarGrupos()
         // An empty tutor code names no teacher; no look-up is made for it.
         const std::string codigoTutor = campo("codigo_tutor");
         std::string tutor;
-        if (!codigoTutor.empty() && m_tablaProfesor.locate("IDPROF", codigoTutor))
-            tutor = m_tablaProfesor.text("ABREV");
+        if (!codigoTutor.empty() && m_tablaProfesor->locate("IDPROF", codigoTutor))
+            tutor = m_tablaProfesor->text("ABREV");
 
         const std::string codigo = codigos.settle(CodeList::cutTo10(candidato), Left(candidato, 9));
 
@@ -174,8 +174,8 @@ void Exportacion::ExportarGrupos()
 
 void Exportacion::ExportarTramos()
 {
-    dbf::Table tabla(m_directorio, "DIASHORAST", opcionesTabla());
-    dbf::Table::removeFiles(m_directorio, tabla.name());
+    dbf::Table tabla(m_salida, "DIASHORAST", opcionesTabla());
+    dbf::Table::removeFiles(m_salida, tabla.name());
     tabla.create({texto("DIHO", 10), texto("CODDIHO", 10), texto("DIA", 20), texto("TEXTODIA", 20), texto("HORA", 8),
         texto("TEXTOHOR", 15), texto("HORADESDE", 8), texto("HORAHASTA", 8), texto("MINUTOS", 8), texto("MARCO", 1),
         texto("MARCOXML", 10)});

@@ -171,6 +171,13 @@ ResumenRetorno RetornoHorario::ejecutar()
     // takes the result's place only once it is whole.
     ResumenRetorno resumen;
     resumen.resultado = pathFromText(rutaResultado(pathText(m_documento), estiloRutaDelSistema()));
+    // A result the user made read-only is kept, as Windows keeps it; POSIX would let the
+    // rename of the save replace it.
+    const auto permisos = std::filesystem::status(resumen.resultado, ec).permissions();
+    if (!ec && std::filesystem::is_regular_file(resumen.resultado, ec)
+        && (permisos & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+        throw Error("El archivo de resultado '" + pathText(resumen.resultado)
+            + "' es de solo lectura. No se ha escrito ningún resultado.");
     xml::StreamWriter salida(resumen.resultado, documento.prolog);
     const std::tm momento = m_now ? *m_now : ahora();
     salida.startElement("centro");

@@ -28,6 +28,7 @@ packages=(
   python3 python3-dbfread python3-dbf gdal-bin   # independent dBase readers and writers for cross-checks
   time                               # /usr/bin/time for the benchmark's peak memory
   locales                            # a decimal-comma locale, to test number formats under it
+  clang-14 libfuzzer-14-dev          # fuzz targets (tests/fuzz, PONTEVA_FUZZ=ON)
 )
 if [ "$windows" = 1 ]; then
   packages+=(

@@ -115,8 +115,9 @@ void Table::Impl::setLayout(TableLayout newLayout)
 {
     layout = std::move(newLayout);
     fieldByName.clear();
-    for (std::size_t i = 0; i < layout.fields.size(); ++i)
-        fieldByName.emplace(layout.fields[i].name, i); // a repeated name keeps its first field
+    fieldRead.clear();
+    for (std::size_t i = 0; i < layout.fields.size(); ++i) // a repeated name keeps its first field
+        fieldRead.push_back(fieldByName.emplace(layout.fields[i].name, i).first->second);
     // The row append() starts from, made once: every field blank as its kind writes it.
     blankRow.assign(layout.recordLength, ' ');
     blankRow[0] = format::kLiveRow;

@@ -50,6 +50,8 @@ struct Table::Impl {
     bool writable = false;
     TableLayout layout;
     std::unordered_map<std::string, std::size_t, FieldNameHash, FieldNameEqual> fieldByName;
+    // For each field, the field its name reads: the first of that name, as in fieldByName.
+    std::vector<std::size_t> fieldRead;
 
     // The header and the rows, as they are (or will be) in the file; appended rows go to
     // the end and are written in large pieces.

@@ -102,7 +102,9 @@ std::size_t Table::Impl::fieldNumber(const std::string& table, std::string_view 
         const std::string& name = fields[i].name;
         if (name.size() == field.size() && std::equal(name.begin(), name.end(), field.begin())) {
             lastField = i;
-            return i;
+            // A damaged or foreign file may repeat a name: it reads the first such field,
+            // wherever the search started.
+            return fieldRead[i];
         }
     }
     const auto it = fieldByName.find(field);

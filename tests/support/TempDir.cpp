@@ -42,6 +42,16 @@ std::string readFile(const std::filesystem::path& file)
     return ss.str();
 }
 
+std::map<std::string, std::string> snapshot(const std::filesystem::path& dir)
+{
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+        const std::string name = std::filesystem::relative(entry.path(), dir).string();
+        entries[name] = entry.is_directory() ? "<dir>" : readFile(entry.path());
+    }
+    return entries;
+}
+
 void writeFile(const std::filesystem::path& file, std::string_view bytes)
 {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -23,8 +24,11 @@ private:
 std::string readFile(const std::filesystem::path& file);
 void writeFile(const std::filesystem::path& file, std::string_view bytes);
 
-// Runs a shell command; returns its exit status and fills output with its stdout. Linux
-// only: on Windows it returns -1.
+// Every entry under dir, by path relative to it: a file's bytes, "<dir>" for a folder.
+// Two equal snapshots mean nothing there was created, removed or changed.
+std::map<std::string, std::string> snapshot(const std::filesystem::path& dir);
+
+// Runs a shell command; returns its exit status and fills output with its stdout.
 int runCommand(const std::string& command, std::string& output);
 
 // The cross-checks against Debian's own dBase readers and writers (Python, GDAL) run in

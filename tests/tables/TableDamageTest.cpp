@@ -367,3 +367,22 @@ TEST(TableDamage, GarbageNeverCrashes)
     }
     EXPECT_GT(opened, kIterations / 10) << "the mutations should leave many files readable";
 }
+
+// A file that repeats a field name: the name reads the first such field, whichever field
+// was read before it (the look-up starts after the last field found).
+TEST(TableDamage, RepeatedFieldNameReadsTheFirstField)
+{
+    DbfFixture f;
+    f.fields = {{"A", 'C', 2}, {"B", 'C', 2}, {"A", 'C', 2}, {"a", 'C', 2}};
+    f.rows = {row({"a1", "b1", "a2", "a3"})};
+    MemoryTable t(f);
+    t->open();
+    for (const char* before : {"A", "B", "a"}) {
+        SCOPED_TRACE(before);
+        (void)t->text(before);
+        EXPECT_EQ(t->text("A"), "a1");
+        EXPECT_EQ(t->text("a"), "a1");
+    }
+    EXPECT_TRUE(t->locate("A", "a1"));
+    EXPECT_FALSE(t->locate("A", "a2"));
+}
