@@ -219,8 +219,8 @@ LoadResult parseFile(const std::filesystem::path& file, int options, void* owner
                          "no se carga por seguridad.",
             watch.entityLine);
     } else if (!watch.unknownEncoding.empty()) {
-        result = failure("El documento está escrito en la codificación '" + watch.unknownEncoding
-                + "', que este sistema no sabe leer; no se carga.",
+        result = failure("El documento está en la codificación '" + watch.unknownEncoding
+                + "', que este programa no sabe leer; guárdelo en UTF-8 o en Windows-1252.",
             watch.encodingLine);
     } else if (!wellFormed) {
         if (!watch.fatal.empty())

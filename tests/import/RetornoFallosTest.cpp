@@ -50,8 +50,8 @@ TEST_F(RetornoFallos, DocumentsThatCannotBeReturned)
         {"root in a namespace", "<z:centro xmlns:z=\"urn:z\" " + attrs + "/>", "su elemento raíz no es 'centro'"},
         {"encoding the system cannot read",
             "<?xml version=\"1.0\" encoding=\"x-desconocida\"?>\n<centro " + attrs + "/>",
-            "en la codificación 'x-desconocida', que este sistema no sabe leer; no se carga (línea 1). No se ha "
-            "escrito ningún resultado."},
+            "en la codificación 'x-desconocida', que este programa no sabe leer; guárdelo en UTF-8 o en "
+            "Windows-1252 (línea 1). No se ha escrito ningún resultado."},
     };
     writeFile(result(), "earlier result");
     for (const auto& c : cases) {
