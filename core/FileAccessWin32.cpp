@@ -62,7 +62,7 @@ bool readWholeFile(const std::filesystem::path& file, std::uintmax_t maxSize, st
         return false;
     }
     if (static_cast<std::uintmax_t>(size.QuadPart) > maxSize) {
-        failure = "El archivo ocupa más de " + sizeText(maxSize) + "; no se carga";
+        failure = "El archivo ocupa más de " + sizeText(maxSize);
         return false;
     }
     data.resize(static_cast<size_t>(size.QuadPart));
@@ -89,7 +89,7 @@ bool readWholeFile(const std::filesystem::path& file, std::uintmax_t maxSize, st
     data.resize(done);
     if (done > maxSize) {
         data.clear();
-        failure = "El archivo ocupa más de " + sizeText(maxSize) + "; no se carga";
+        failure = "El archivo ocupa más de " + sizeText(maxSize);
         return false;
     }
     return true;

@@ -145,8 +145,9 @@ TEST_F(ExportRun, HeldTableIsNamedAndReleasedAfterwards)
         EXPECT_EQ(message,
             "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo. Las tablas anteriores no "
             "se han modificado.");
-        EXPECT_EQ(snapshot(workDir()), before);
     }
+    // Read once released: Windows lets no one read a table held with share mode 0.
+    EXPECT_EQ(snapshot(workDir()), before);
     // Same process, a new run: nothing from the failed one is held any more.
     exportar(doc);
     EXPECT_EQ(column(rows("PROFT"), "ABREV"), Strings{"A"});
