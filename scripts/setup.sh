@@ -38,33 +38,55 @@ if [ "$windows" = 1 ]; then
   )
 fi
 
+# Each step says how long it took.
+timed() {
+  local name=$1 start=$SECONDS
+  shift
+  "$@"
+  echo "setup: $name took $((SECONDS - start)) s"
+}
+
+install_packages() {
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    # Waits for another apt run on the same machine rather than failing.
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  # Waits for another apt run on the same machine rather than failing.
-  $sudo apt-get -o DPkg::Lock::Timeout=600 update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
-fi
+timed "packages" install_packages
 
 # The demo runs under Spanish settings, and tests read numbers under it (Wine follows it too).
 if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
   $sudo localedef -i es_ES -c -f UTF-8 es_ES.UTF-8 || echo "setup: could not generate es_ES.UTF-8; some tests will be skipped" >&2
 fi
 
-if [ "$linux" = 1 ]; then
-  build_dir=${PONTEVA_BUILD_DIR:-build}
-  cmake -S . -B "$build_dir" -G Ninja -DPONTEVA_WERROR=ON "$@"
+win_dir=${PONTEVA_WIN_BUILD_DIR:-build-win}
+build_linux() {
+  local linux_args=()
+  # The CLI tests then also drive the Windows build's ponteva-cli.exe under Wine.
+  [ "$windows" = 1 ] && linux_args+=(-DPONTEVA_WINDOWS_CLI="$PWD/$win_dir/cli/ponteva-cli.exe")
+  cmake -S . -B "$build_dir" -G Ninja -DPONTEVA_WERROR=ON "${linux_args[@]}" "$@"
   cmake --build "$build_dir" --parallel "$(nproc)"
-fi
+}
 
-if [ "$windows" = 1 ]; then
-  deps=$(scripts/windows-deps.sh)
-  win_dir=${PONTEVA_WIN_BUILD_DIR:-build-win}
+build_windows() {
   cmake -S . -B "$win_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DPONTEVA_WIN_DEPS="$deps" -DPONTEVA_WERROR=ON "$@"
   cmake --build "$win_dir" --parallel "$(nproc)"
+}
+
+build_dir=${PONTEVA_BUILD_DIR:-build}
+[ "$linux" = 1 ] && timed "Linux build ($build_dir)" build_linux "$@"
+if [ "$windows" = 1 ]; then
+  start=$SECONDS
+  deps=$(scripts/windows-deps.sh)
+  echo "setup: Windows libraries ($deps) took $((SECONDS - start)) s"
+  timed "Windows build ($win_dir)" build_windows "$@"
 fi
