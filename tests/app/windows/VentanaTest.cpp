@@ -342,6 +342,28 @@ TEST_F(Ventana, EmbeddedCloseWithoutRunWritesZeroAndKeepsTheRest)
         EXPECT_NE(contenido.find(resto), std::string::npos) << resto << " in\n" << contenido;
 }
 
+TEST_F(Ventana, EmbeddedStaysOpenWhileTheSettingsCannotBeWritten)
+{
+    fs::create_directory(ini()); // a folder where the file should be
+    Proceso host(rutaDelSistema(VELTRIX_SIMULADO), L"\"" + programa().wstring() + L"\" exportar");
+    const HWND veltrix = esperarVentana([&] { return ventanaDe(host.id(), L"VeltrixSimulado"); });
+    ASSERT_NE(veltrix, nullptr);
+    const HWND form = esperarVentana([&] { return FindWindowExW(veltrix, nullptr, L"TMForm", nullptr); });
+    ASSERT_NE(form, nullptr);
+    DWORD ponteva = 0;
+    GetWindowThreadProcessId(form, &ponteva);
+
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_EQ(utf8(cerrarMensaje(ponteva)), "Unable to write to " + utf8(ini().wstring()));
+    EXPECT_TRUE(IsWindow(form));
+    EXPECT_EQ(host.esperarFin(std::chrono::milliseconds(500)), STILL_ACTIVE);
+
+    fs::remove(ini());
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_EQ(host.esperarFin(), 0u);
+    EXPECT_EQ(transformado(), 0);
+}
+
 TEST_F(Ventana, ErrorsAndMissingInputKeepTheStandAloneWindowOpen)
 {
     const fs::path roto = m_dir / L"roto.xml";
