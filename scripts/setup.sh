@@ -29,6 +29,7 @@ packages=(
   time                               # /usr/bin/time for the benchmark's peak memory
   locales                            # a decimal-comma locale, to test number formats under it
   clang-14 libfuzzer-14-dev          # fuzz targets (tests/fuzz, PONTEVA_FUZZ=ON)
+  xvfb xauth imagemagick             # the window tests on a virtual screen, and its screenshot
 )
 if [ "$windows" = 1 ]; then
   packages+=(
