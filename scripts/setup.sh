@@ -12,6 +12,7 @@ packages=(
   python3 python3-dbfread python3-dbf gdal-bin   # independent dBase readers and writers for cross-checks
   time                               # /usr/bin/time for the benchmark's peak memory
   locales                            # a decimal-comma locale, to test number formats under it
+  fp-utils libchm-dev                # chmcmd compiles the help file; chmlib reads it back in the tests
 )
 
 missing=()
