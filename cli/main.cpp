@@ -1,4 +1,5 @@
 // ponteva-cli: the export and return runs from the command line, for scripted and batch use.
+#include "app/Resumen.h"
 #include "cli/LocaleSettings.h"
 #include "core/Error.h"
 #include "core/WorkDir.h"
@@ -96,65 +97,6 @@ std::optional<std::string> parseArguments(int argc, char** argv, Arguments& args
     return std::nullopt;
 }
 
-std::string plural(std::size_t n, const char* one, const char* many)
-{
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-void printExportSummary(const ResumenExportacion& r, const std::filesystem::path& dir)
-{
-    std::printf("Tablas escritas en %s:\n", dir.string().c_str());
-    std::printf(
-        "  ASIGNOMT.DBF    %s (materias, con la fila fija LECT)\n", plural(r.materias, "fila", "filas").c_str());
-    std::printf("  PROFT.DBF       %s (profesores)\n", plural(r.profesores, "fila", "filas").c_str());
-    std::printf("  AULAT.DBF       %s (aulas)\n", plural(r.aulas, "fila", "filas").c_str());
-    std::printf("  GRUPOST.DBF     %s (grupos)\n", plural(r.grupos, "fila", "filas").c_str());
-    std::printf("  DIASHORAST.DBF  0 filas (rejilla de días y horas, vacía)\n");
-    std::printf("  ASIGT.DBF       %s (asignaturas)\n", plural(r.asignaturas, "fila", "filas").c_str());
-
-    const std::size_t omitted
-        = r.materiasOmitidas + r.asignaturasSinGrupo + r.asignaturasSinMateria + r.asignaturasSinCodigoMateria;
-    if (omitted == 0) {
-        std::printf("No se ha omitido ningún registro.\n");
-    } else {
-        std::printf("Registros omitidos:\n");
-        if (r.materiasOmitidas)
-            std::printf("  %s: la abreviatura es igual al código de actividad\n",
-                plural(r.materiasOmitidas, "materia", "materias").c_str());
-        if (r.asignaturasSinGrupo)
-            std::printf("  %s: el grupo no está en GRUPOST\n",
-                plural(r.asignaturasSinGrupo, "asignatura", "asignaturas").c_str());
-        if (r.asignaturasSinMateria)
-            std::printf("  %s: la materia no está en ASIGNOMT\n",
-                plural(r.asignaturasSinMateria, "asignatura", "asignaturas").c_str());
-        if (r.asignaturasSinCodigoMateria)
-            std::printf("  %s: la materia no tiene código corto\n",
-                plural(r.asignaturasSinCodigoMateria, "asignatura", "asignaturas").c_str());
-    }
-    for (const IdentificadorRecortado& id : r.recortados) {
-        const std::string rows = id.veces > 1 ? " (" + std::to_string(id.veces) + " filas)" : std::string();
-        std::printf("Aviso: el identificador '%s' no cabe en el campo %s de %s%s (%d caracteres); se guarda "
-                    "recortado y el horario no podrá volver a ese elemento.\n",
-            id.valor.c_str(), id.campo.c_str(), id.tabla.c_str(), rows.c_str(), id.ancho);
-    }
-}
-
-void printReturnSummary(const ResumenRetorno& r)
-{
-    std::printf("Documento escrito: %s\n", r.resultado.string().c_str());
-    std::printf("  %s en solucion_horario\n", plural(r.escritos, "sesión del horario", "sesiones del horario").c_str());
-    if (r.omitidosDiaHora == 0 && r.omitidosSinMateria == 0) {
-        std::printf("No se ha omitido ningún registro de SOLUC.\n");
-    } else {
-        std::printf("Registros de SOLUC omitidos:\n");
-        if (r.omitidosDiaHora)
-            std::printf("  %s: día u hora 0\n", plural(r.omitidosDiaHora, "registro", "registros").c_str());
-        if (r.omitidosSinMateria)
-            std::printf("  %s: la materia no está en ASIGNOMT\n",
-                plural(r.omitidosSinMateria, "registro", "registros").c_str());
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -173,7 +115,7 @@ int main(int argc, char** argv)
         const RegionalSettings regional = regionalFromSystem();
         if (args.command == "exportar") {
             auto run = std::make_unique<Exportacion>(args.document, args.directory, regional);
-            printExportSummary(run->ejecutar(), args.directory);
+            std::fputs(resumenExportacion(run->ejecutar(), args.directory).c_str(), stdout);
             std::printf("Proceso finalizado\n");
             // The tables are closed; what the run still holds is the loaded document, which
             // the system takes back at exit at once, where freeing it node by node would
@@ -182,7 +124,7 @@ int main(int argc, char** argv)
             std::_Exit(kExitOk);
         } else {
             RetornoHorario run(args.document, args.directory, regional);
-            printReturnSummary(run.ejecutar());
+            std::fputs(resumenRetorno(run.ejecutar()).c_str(), stdout);
         }
         std::printf("Proceso finalizado\n");
         return kExitOk;

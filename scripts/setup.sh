@@ -12,7 +12,10 @@ packages=(
   python3 python3-dbfread python3-dbf gdal-bin   # independent dBase readers and writers for cross-checks
   time                               # /usr/bin/time for the benchmark's peak memory
   locales                            # a decimal-comma locale, to test number formats under it
+  g++-mingw-w64-x86-64 wine wine64   # Ponteva.exe, the window, cross-built and run under Wine
+  xvfb xauth imagemagick             # the window's tests on a virtual screen, and its screenshot
   fp-utils libchm-dev                # chmcmd compiles the help file; chmlib reads it back in the tests
+  nsis x11-utils                     # the Windows installer; xwininfo finds the window in the package test
 )
 
 missing=()

@@ -1,0 +1,28 @@
+// Veltrix.ini through WritePrivateProfileStringW.
+#include "app/Ajustes.h"
+
+#include "app/Finalizacion.h"
+#include "app/Programa.h"
+#include "app/Texto.h"
+#include "core/Error.h"
+
+#include <windows.h>
+
+namespace ponteva {
+
+std::filesystem::path rutaAjustes()
+{
+    return directorioPrograma() / kArchivoAjustes;
+}
+
+void escribirFinalizacion(const std::filesystem::path& ini, int valor)
+{
+    const std::wstring ruta = ini.wstring();
+    const BOOL ok = WritePrivateProfileStringW(
+        ancho(kSeccionAjustes).c_str(), ancho(kClaveAjustes).c_str(), std::to_wstring(valor).c_str(), ruta.c_str());
+    // The profile functions cache writes; flushing reports a file that cannot be written.
+    if (!ok || !WritePrivateProfileStringW(nullptr, nullptr, nullptr, ruta.c_str()))
+        throw Error("Unable to write to " + utf8(ruta));
+}
+
+} // namespace ponteva
