@@ -15,7 +15,7 @@ packages=(
   g++-mingw-w64-x86-64 wine wine64   # Ponteva.exe, the window, cross-built and run under Wine
   xvfb xauth imagemagick             # the window's tests on a virtual screen, and its screenshot
   fp-utils libchm-dev                # chmcmd compiles the help file; chmlib reads it back in the tests
-  nsis x11-utils                     # the Windows installer; xwininfo finds the window in the package test
+  nsis x11-utils xdotool             # the Windows installer; finding windows and pressing F1 in the Wine tests
 )
 
 missing=()
