@@ -1,7 +1,8 @@
 // ponteva-cli: the export and return runs from the command line, for scripted and batch use.
 #include "app/Resumen.h"
-#include "cli/LocaleSettings.h"
 #include "core/Error.h"
+#include "core/PathText.h"
+#include "core/SystemRegional.h"
 #include "core/WorkDir.h"
 #include "export/Exportacion.h"
 #include "import/RetornoHorario.h"
@@ -14,6 +15,10 @@
 #include <optional>
 #include <string>
 #include <vector>
+#ifdef _WIN32
+#include "core/Win32Text.h"
+#include <windows.h>
+#endif
 
 using namespace ponteva;
 
@@ -39,15 +44,20 @@ const char* const kUsage = "Uso: ponteva-cli exportar DOCUMENTO.xml [--dir DIREC
                            "                    %s\n"
                            "  -h, --help        Muestra esta ayuda.\n"
                            "\n"
+#ifdef _WIN32
+                           "Los números y las fechas siguen la configuración regional de Windows: con la\n"
+                           "de España las horas se leen con coma decimal (\"2,5\").\n"
+#else
                            "Los números y las fechas siguen la configuración regional (LC_ALL, LC_NUMERIC, LANG):\n"
                            "con LC_ALL=es_ES.UTF-8 las horas se leen con coma decimal (\"2,5\").\n"
+#endif
                            "\n"
                            "Salida: 0 si el proceso termina, 2 si falta el documento (o SOLUC.DBF al importar),\n"
                            "1 ante cualquier otro error, con el motivo en la salida de errores.\n";
 
 void printUsage(std::FILE* out)
 {
-    std::fprintf(out, kUsage, defaultWorkingDirectory().string().c_str());
+    std::fprintf(out, kUsage, pathText(defaultWorkingDirectory()).c_str());
 }
 
 struct Arguments {
@@ -57,9 +67,11 @@ struct Arguments {
     bool help = false;
 };
 
-// Returns an error message when the arguments are not understood.
-std::optional<std::string> parseArguments(int argc, char** argv, Arguments& args)
+// Returns an error message when the arguments (UTF-8, the program's name first) are not
+// understood.
+std::optional<std::string> parseArguments(const std::vector<std::string>& argv, Arguments& args)
 {
+    const int argc = static_cast<int>(argv.size());
     std::vector<std::string> positional;
     std::optional<std::filesystem::path> directory;
     for (int i = 1; i < argc; ++i) {
@@ -69,9 +81,9 @@ std::optional<std::string> parseArguments(int argc, char** argv, Arguments& args
         } else if (arg == "--dir") {
             if (i + 1 >= argc)
                 return "Falta el directorio después de --dir.";
-            directory = argv[++i];
+            directory = pathFromText(argv[++i]);
         } else if (arg.rfind("--dir=", 0) == 0) {
-            directory = arg.substr(6);
+            directory = pathFromText(arg.substr(6));
         } else if (arg == "--") {
             for (++i; i < argc; ++i)
                 positional.emplace_back(argv[i]);
@@ -92,17 +104,15 @@ std::optional<std::string> parseArguments(int argc, char** argv, Arguments& args
         return "Falta el documento XML.";
     if (positional.size() > 2)
         return "Sobran argumentos: " + positional[2];
-    args.document = positional[1];
+    args.document = pathFromText(positional[1]);
     args.directory = directory ? *directory : defaultWorkingDirectory();
     return std::nullopt;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+int run(const std::vector<std::string>& argv)
 {
     Arguments args;
-    if (const auto problem = parseArguments(argc, argv, args)) {
+    if (const auto problem = parseArguments(argv, args)) {
         std::fprintf(stderr, "%s\n\n", problem->c_str());
         printUsage(stderr);
         return kExitError;
@@ -112,7 +122,7 @@ int main(int argc, char** argv)
         return kExitOk;
     }
     try {
-        const RegionalSettings regional = regionalFromSystem();
+        const RegionalSettings regional = systemRegionalSettings();
         if (args.command == "exportar") {
             auto run = std::make_unique<Exportacion>(args.document, args.directory, regional);
             std::fputs(resumenExportacion(run->ejecutar(), args.directory).c_str(), stdout);
@@ -142,3 +152,23 @@ int main(int argc, char** argv)
         return kExitError;
     }
 }
+
+} // namespace
+
+#ifdef _WIN32
+// The arguments arrive as UTF-16, so that any path works; messages go out as UTF-8, which
+// the console shows as such once its output code page says so.
+int wmain(int argc, wchar_t** argv)
+{
+    SetConsoleOutputCP(CP_UTF8);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i)
+        args.push_back(win32::narrow(argv[i]));
+    return run(args);
+}
+#else
+int main(int argc, char** argv)
+{
+    return run(std::vector<std::string>(argv, argv + argc));
+}
+#endif

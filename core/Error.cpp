@@ -12,7 +12,9 @@ std::string describeErrno(int err)
     case EACCES:
     case EPERM: return "permiso denegado";
     case ENOSPC: return "no queda espacio en el disco";
+#ifdef EDQUOT // not on Windows
     case EDQUOT: return "se ha superado la cuota de disco";
+#endif
     case EROFS: return "el disco es de solo lectura";
     case EIO: return "error de entrada/salida del disco";
     case EISDIR: return "es un directorio";

@@ -125,7 +125,7 @@ bool parseDecimal(std::string_view text, char decimalSeparator, double& value)
     }
     if (i != n)
         return false;
-    // from_chars ignores the process locale, which a Qt application sets from the environment.
+    // from_chars ignores the process locale, whatever the program has set.
     double v = 0;
     const char* first = normal.c_str();
     if (*first == '+')
@@ -135,6 +135,69 @@ bool parseDecimal(std::string_view text, char decimalSeparator, double& value)
         return false;
     value = v;
     return true;
+}
+
+RegionalSettings regionalFromPatterns(char decimalSeparator, std::string_view shortDatePattern,
+    std::string_view timePattern, std::string_view amDesignator, std::string_view pmDesignator)
+{
+    RegionalSettings s;
+    s.decimalSeparator = decimalSeparator;
+
+    s.shortDateFormat.clear();
+    for (size_t i = 0; i < shortDatePattern.size();) {
+        if (shortDatePattern[i] == '\'') {
+            const size_t end = shortDatePattern.find('\'', i + 1);
+            const size_t stop = end == std::string_view::npos ? shortDatePattern.size() : end + 1;
+            s.shortDateFormat.append(shortDatePattern.substr(i, stop - i));
+            i = stop;
+            continue;
+        }
+        const size_t n = runLength(shortDatePattern, i);
+        if (shortDatePattern[i] == 'M' && n > 2)
+            s.shortDateFormat += "MM";
+        else
+            s.shortDateFormat.append(shortDatePattern.substr(i, n));
+        i += n;
+    }
+
+    // The hour, the designator and the minutes, outside quoted text.
+    size_t hour = std::string_view::npos, hourRun = 0, designator = std::string_view::npos;
+    size_t minute = std::string_view::npos;
+    for (size_t i = 0; i < timePattern.size();) {
+        const char c = timePattern[i];
+        if (c == '\'') {
+            const size_t end = timePattern.find('\'', i + 1);
+            i = end == std::string_view::npos ? timePattern.size() : end + 1;
+            continue;
+        }
+        const size_t n = runLength(timePattern, i);
+        if ((c == 'h' || c == 'H') && hour == std::string_view::npos) {
+            hour = i;
+            hourRun = n;
+        } else if (c == 't' && designator == std::string_view::npos) {
+            designator = i;
+        } else if (c == 'm' && minute == std::string_view::npos && hour != std::string_view::npos) {
+            minute = i;
+        }
+        i += n;
+    }
+    if (hour != std::string_view::npos) {
+        s.twelveHour = timePattern[hour] == 'h';
+        s.hourLeadingZero = hourRun >= 2;
+        if (minute != std::string_view::npos && minute > hour + hourRun) {
+            s.timeSeparator.clear();
+            for (char c : timePattern.substr(hour + hourRun, minute - hour - hourRun)) {
+                if (c != '\'')
+                    s.timeSeparator += c;
+            }
+        }
+    }
+    s.designatorBeforeTime = s.twelveHour && designator != std::string_view::npos && designator < hour;
+    if (!amDesignator.empty())
+        s.amDesignator = amDesignator;
+    if (!pmDesignator.empty())
+        s.pmDesignator = pmDesignator;
+    return s;
 }
 
 } // namespace ponteva

@@ -1,6 +1,6 @@
 // Regional settings as plain values, and the conversions that follow them.
-// The window and the command-line tool read them from the user's locale; the core
-// never asks the system itself, so runs are reproducible in tests.
+// The window and the command-line tool read them from the system (core/SystemRegional.h);
+// the runs never ask the system themselves, so they are reproducible in tests.
 #pragma once
 
 #include <ctime>
@@ -24,6 +24,14 @@ struct RegionalSettings {
 
 // The settings of a Spanish (Spain) Windows installation; the tests' reference.
 RegionalSettings spanishSettings();
+
+// Settings from patterns in the notation of Windows' regional settings. The date pattern
+// is stored as it is, except that month names (MMM, MMMM) become the month's number, as
+// the core writes numbers only. The time pattern gives the rest: h (12-hour clock) or H,
+// doubled for a leading zero; the text between the hour and the minutes is the
+// separator; t or tt marks where the designator goes. Quoted text is skipped.
+RegionalSettings regionalFromPatterns(char decimalSeparator, std::string_view shortDatePattern,
+    std::string_view timePattern, std::string_view amDesignator, std::string_view pmDesignator);
 
 std::string formatShortDate(const RegionalSettings& settings, const std::tm& when);
 // Hours, minutes and seconds, with the designator on a 12-hour clock.

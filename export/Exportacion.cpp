@@ -2,6 +2,7 @@
 #include "Exportacion.h"
 
 #include "core/Error.h"
+#include "core/PathText.h"
 #include "text/Ansi.h"
 
 #include <system_error>
@@ -33,7 +34,7 @@ ResumenExportacion Exportacion::ejecutar()
         throw MissingInputError("No existe archivo");
     if (!std::filesystem::is_directory(m_directorio, ec))
         throw Error(
-            "No existe el directorio de trabajo '" + m_directorio.string() + "'. No se ha escrito ninguna tabla.");
+            "No existe el directorio de trabajo '" + pathText(m_directorio) + "'. No se ha escrito ninguna tabla.");
     cargar();
     try {
         ExportarMaterias();
@@ -55,7 +56,7 @@ void Exportacion::cargar()
     // The export only reads the document.
     const xml::LoadResult loaded = m_doc.load(m_documento, xml::LoadDepth::WholeForReading);
     if (!loaded)
-        throw Error("El archivo '" + m_documento.string() + "' no es un documento XML válido: " + loaded.describe()
+        throw Error("El archivo '" + pathText(m_documento) + "' no es un documento XML válido: " + loaded.describe()
             + ". No se ha modificado ninguna tabla.");
 }
 

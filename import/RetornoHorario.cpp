@@ -1,6 +1,7 @@
 #include "RetornoHorario.h"
 
 #include "core/Error.h"
+#include "core/PathText.h"
 #include "tables/Table.h"
 #include "text/Ansi.h"
 #include "xmldoc/XmlDocument.h"
@@ -124,17 +125,17 @@ ResumenRetorno RetornoHorario::ejecutar()
     xml::Document doc;
     const xml::LoadResult loaded = doc.load(m_documento, xml::LoadDepth::Root);
     if (!loaded)
-        throw Error("El archivo '" + m_documento.string() + "' no es un documento XML válido: " + loaded.describe()
+        throw Error("El archivo '" + pathText(m_documento) + "' no es un documento XML válido: " + loaded.describe()
             + ". No se ha escrito ningún resultado.");
     const xml::Element raizAntigua = doc.selectSingleNode("/centro");
     if (!raizAntigua)
-        throw Error("El archivo '" + m_documento.string()
+        throw Error("El archivo '" + pathText(m_documento)
             + "' no es un documento de intercambio de Zedra: su elemento raíz no es 'centro'. "
               "No se ha escrito ningún resultado.");
     std::array<std::string, kAtributosRaiz.size()> valores;
     for (size_t i = 0; i < kAtributosRaiz.size(); ++i) {
         if (!raizAntigua.hasAttribute(kAtributosRaiz[i]))
-            throw Error("Al elemento 'centro' del archivo '" + m_documento.string() + "' le falta el atributo '"
+            throw Error("Al elemento 'centro' del archivo '" + pathText(m_documento) + "' le falta el atributo '"
                 + kAtributosRaiz[i] + "'. No se ha escrito ningún resultado.");
         valores[i] = raizAntigua.attribute(kAtributosRaiz[i]);
     }
@@ -194,7 +195,7 @@ ResumenRetorno RetornoHorario::ejecutar()
     for (dbf::Table* t : {&soluc, &grupos, &profesores, &aulas, &materias, &asignaturas})
         t->close();
 
-    resumen.resultado = rutaResultado(m_documento.string(), estiloRutaDelSistema());
+    resumen.resultado = pathFromText(rutaResultado(pathText(m_documento), estiloRutaDelSistema()));
     doc.save(resumen.resultado);
     return resumen;
 }

@@ -6,8 +6,9 @@
 #
 #   scripts/package-windows.sh [WINDOWS_BUILD_DIR [OUTPUT_DIR]]
 #
-# WINDOWS_BUILD_DIR (default build-win) holds the built Ponteva.exe, ponteva-cli.exe and
-# Zedra.chm; OUTPUT_DIR defaults to WINDOWS_BUILD_DIR/package.
+# WINDOWS_BUILD_DIR (default build-win) is a Windows build (scripts/setup.sh --windows):
+# app/Ponteva.exe with app/Zedra.chm beside it, and cli/ponteva-cli.exe. OUTPUT_DIR
+# defaults to WINDOWS_BUILD_DIR/package. The Windows build runs this itself.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -15,7 +16,7 @@ build=${1:-${PONTEVA_WIN_BUILD_DIR:-build-win}}
 out=${2:-$build/package}
 [ -d "$build" ] || { echo "package-windows: no existe $build (compile antes la versión de Windows)" >&2; exit 1; }
 
-version=$(sed -n 's/^project(Ponteva VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+version=${PONTEVA_VERSION:-$(sed -n 's/^project(Ponteva VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")}
 [ -n "$version" ] || { echo "package-windows: no se encuentra la versión en CMakeLists.txt" >&2; exit 1; }
 
 command -v makensis >/dev/null || { echo "package-windows: falta makensis (paquete nsis)" >&2; exit 1; }
@@ -23,10 +24,9 @@ command -v makensis >/dev/null || { echo "package-windows: falta makensis (paque
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir "$stage/files"
-for f in Ponteva.exe ponteva-cli.exe Zedra.chm; do
-  found=$(find "$build" -path "$build/package" -prune -o -type f -name "$f" -print | head -n 1)
-  [ -n "$found" ] || { echo "package-windows: falta $f en $build" >&2; exit 1; }
-  cp "$found" "$stage/files/$f"
+for f in app/Ponteva.exe cli/ponteva-cli.exe app/Zedra.chm; do
+  [ -f "$build/$f" ] || { echo "package-windows: falta $build/$f" >&2; exit 1; }
+  cp "$build/$f" "$stage/files/"
 done
 # The notes are read in Notepad on a Spanish Windows: Windows-1252, CRLF.
 sed "s/@VERSION@/$version/g" "$root/packaging/windows/LEEME.txt" |

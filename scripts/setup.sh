@@ -1,41 +1,74 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Ponteva needs, then configures and builds it in ./build.
-# Extra arguments are passed to CMake's configure step (e.g. -DPONTEVA_SANITIZE=ON).
+# Installs the Debian 12 packages Ponteva needs, then configures and builds it.
+#
+#   scripts/setup.sh [--linux | --windows | --all] [CMake arguments...]
+#
+#   --linux    (the default) the Linux build, in build/ ($PONTEVA_BUILD_DIR)
+#   --windows  the Windows build, cross-built with mingw-w64, in build-win/
+#              ($PONTEVA_WIN_BUILD_DIR): ponteva-cli.exe and the test suites, to run under Wine
+#   --all      both
+#
+# Extra arguments go to CMake's configure step of each tree built
+# (e.g. PONTEVA_BUILD_DIR=build-asan scripts/setup.sh -DPONTEVA_SANITIZE=ON).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+linux=1
+windows=0
+case "${1:-}" in
+--linux) shift ;;
+--windows) linux=0 windows=1; shift ;;
+--all) windows=1; shift ;;
+esac
 
 packages=(
   build-essential cmake ninja-build pkg-config
   libxml2-dev libxml2-utils          # XML parser; xmllint for the benchmark
-  qt6-base-dev                       # QtCore for the command-line tool's regional settings
-  libgtest-dev                       # unit tests
+  libgtest-dev                       # unit tests (its sources serve the Windows build too)
   python3 python3-dbfread python3-dbf gdal-bin   # independent dBase readers and writers for cross-checks
   time                               # /usr/bin/time for the benchmark's peak memory
   locales                            # a decimal-comma locale, to test number formats under it
   g++-mingw-w64-x86-64 wine wine64   # Ponteva.exe, the window, cross-built and run under Wine
   xvfb xauth imagemagick             # the window's tests on a virtual screen, and its screenshot
   fp-utils libchm-dev                # chmcmd compiles the help file; chmlib reads it back in the tests
-  nsis x11-utils xdotool             # the Windows installer; finding windows and pressing F1 in the Wine tests
 )
+if [ "$windows" = 1 ]; then
+  packages+=(
+    g++-mingw-w64-x86-64-posix       # the Windows cross-compiler (POSIX threads for std::thread)
+    wine wine64                      # runs the Windows tests
+    dpkg-dev                         # apt-get source, for libxml2's Debian sources
+    nsis                             # the installer of the Windows package
+    xvfb x11-utils xdotool           # the help and package tests: a screen, finding windows, pressing F1
+  )
+fi
 
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo apt-get update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"
+  # Waits for another apt run on the same machine rather than failing.
+  $sudo apt-get -o DPkg::Lock::Timeout=600 update
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
 fi
 
-# The demo runs under Spanish settings, and a test checks numbers do not follow the locale.
+# The demo runs under Spanish settings, and tests read numbers under it (Wine follows it too).
 if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  $sudo localedef -i es_ES -c -f UTF-8 es_ES.UTF-8 || echo "setup: could not generate es_ES.UTF-8; one test will be skipped" >&2
+  $sudo localedef -i es_ES -c -f UTF-8 es_ES.UTF-8 || echo "setup: could not generate es_ES.UTF-8; some tests will be skipped" >&2
 fi
 
-build_dir=${PONTEVA_BUILD_DIR:-build}
-cmake -S . -B "$build_dir" -G Ninja -DPONTEVA_WERROR=ON "$@"
-cmake --build "$build_dir" --parallel "$(nproc)"
+if [ "$linux" = 1 ]; then
+  build_dir=${PONTEVA_BUILD_DIR:-build}
+  cmake -S . -B "$build_dir" -G Ninja -DPONTEVA_WERROR=ON "$@"
+  cmake --build "$build_dir" --parallel "$(nproc)"
+fi
+
+if [ "$windows" = 1 ]; then
+  deps=$(scripts/windows-deps.sh)
+  win_dir=${PONTEVA_WIN_BUILD_DIR:-build-win}
+  cmake -S . -B "$win_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DPONTEVA_WIN_DEPS="$deps" -DPONTEVA_WERROR=ON "$@"
+  cmake --build "$win_dir" --parallel "$(nproc)"
+fi

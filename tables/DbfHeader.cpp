@@ -155,7 +155,11 @@ std::tm localToday()
 {
     const std::time_t now = std::time(nullptr);
     std::tm today{};
+#ifdef _WIN32
+    localtime_s(&today, &now);
+#else
     localtime_r(&now, &today);
+#endif
     return today;
 }
 

@@ -20,7 +20,7 @@ std::unique_ptr<File> openForUse(FileIo& io, const std::filesystem::path& path, 
     writable = true;
     std::unique_ptr<File> file = io.open(path, FileIo::Mode::ReadWrite, err);
     // A table on a read-only medium or share (a copy taken from a CD) can still be read.
-    if (!file && (err == EACCES || err == EROFS || err == EPERM)) {
+    if (!file && err != EBUSY && (err == EACCES || err == EROFS || err == EPERM)) {
         writable = false;
         file = io.open(path, FileIo::Mode::Read, err);
     }
@@ -32,7 +32,7 @@ void lockOrFail(File& file, const std::string& table)
     if (file.lockExclusive())
         return;
     const int err = file.lastError();
-    if (err == 0 || err == EWOULDBLOCK || err == EAGAIN)
+    if (err == 0 || err == EWOULDBLOCK || err == EAGAIN || err == EBUSY)
         errors::inUse(table);
     errors::systemFailure(table, "bloquear", err);
 }
@@ -211,7 +211,7 @@ void Table::create(const std::vector<FieldDef>& defs)
     // someone holds one. They are checked first so that a refusal leaves nothing behind.
     std::vector<std::pair<std::filesystem::path, std::unique_ptr<File>>> variants;
     for (const std::string& variant : caseVariants(m->io, m->dir, fileName)) {
-        if (variant == fileName)
+        if (variant == fileName || m->io.namesIgnoreCase())
             continue;
         if (std::unique_ptr<File> other = m->io.open(m->dir / variant, FileIo::Mode::Read, err)) {
             lockOrFail(*other, m_name);
@@ -220,6 +220,8 @@ void Table::create(const std::vector<FieldDef>& defs)
     }
     // Made when missing, never truncated before the lock is ours: another program may hold it.
     std::unique_ptr<File> file = m->io.open(m->path, FileIo::Mode::Create, err);
+    if (!file && err == EBUSY)
+        errors::inUse(m_name);
     if (!file)
         errors::systemFailure(m_name, "crear", err);
     lockOrFail(*file, m_name);
@@ -263,6 +265,8 @@ void Table::open()
     if (!file) {
         if (err == ENOENT)
             errors::missingTable(m_name, m->dir);
+        if (err == EBUSY) // Windows refuses the open itself
+            errors::inUse(m_name);
         errors::systemFailure(m_name, "abrir", err);
     }
     lockOrFail(*file, m_name);

@@ -1,6 +1,7 @@
 // The Spanish messages of the table engine.
 #include "tables/TableErrors.h"
 
+#include "core/PathText.h"
 #include "text/Ansi.h"
 
 namespace ponteva::dbf::errors {
@@ -17,13 +18,13 @@ void damaged(const std::string& table, const std::string& detail)
 
 void missingDirectory(const std::string& table, const std::filesystem::path& dir, std::string_view action)
 {
-    throw Error("No existe el directorio de trabajo '" + dir.string() + "'; no se puede " + std::string(action)
+    throw Error("No existe el directorio de trabajo '" + pathText(dir) + "'; no se puede " + std::string(action)
         + " la tabla " + table + ".");
 }
 
 void missingTable(const std::string& table, const std::filesystem::path& dir)
 {
-    throw Error("No existe la tabla " + table + " en '" + dir.string() + "'.");
+    throw Error("No existe la tabla " + table + " en '" + pathText(dir) + "'.");
 }
 
 void inUse(const std::string& table)

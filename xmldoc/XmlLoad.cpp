@@ -6,6 +6,7 @@
 
 #include "core/Error.h"
 #include "text/Clipper.h"
+#include "xmldoc/Windows1252Encoding.h"
 #include "xmldoc/XmlInternal.h"
 
 #include <libxml/SAX2.h>
@@ -19,15 +20,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
+#ifdef _WIN32
+#include "core/FileAccess.h"
+#include <cstring>
+#else
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace ponteva::xml {
 
@@ -171,6 +177,23 @@ struct FileBytes {
     std::string_view view() const { return {data.get(), size}; }
 };
 
+#ifdef _WIN32
+FileBytes readWhole(const std::filesystem::path& file)
+{
+    FileBytes out;
+    std::string data;
+    if (!files::readWholeFile(file, Document::kMaxFileSize, data, out.failure)) {
+        out.failure += ".";
+        return out;
+    }
+    out.data.reset(static_cast<char*>(std::malloc(std::max<size_t>(data.size(), 1))));
+    if (!out.data)
+        throw std::bad_alloc();
+    std::memcpy(out.data.get(), data.data(), data.size());
+    out.size = data.size();
+    return out;
+}
+#else
 // A large buffer is asked for in huge pages: the kernel then maps it in a few faults
 // rather than one per 4 KiB page, which is most of the cost of reading a big file.
 char* allocateBuffer(size_t size)
@@ -242,6 +265,7 @@ FileBytes readWhole(const std::filesystem::path& file)
     }
     return out;
 }
+#endif
 
 struct Parsed {
     xmlDocPtr doc = nullptr;
@@ -354,6 +378,7 @@ void initLibxml()
     std::call_once(once, [] {
         xmlInitParser();
         xmlSetExternalEntityLoader(refuseExternalEntity);
+        registerWindows1252Encoding();
     });
 }
 

@@ -4,6 +4,7 @@
 #include "xmldoc/XmlDocument.h"
 
 #include "core/Error.h"
+#include "core/PathText.h"
 #include "xmldoc/XmlInternal.h"
 
 #include <libxml/encoding.h>
@@ -13,16 +14,20 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <fcntl.h>
 #include <functional>
 #include <limits>
 #include <new>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
+#ifdef _WIN32
+#include "core/FileAccess.h"
+#else
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace ponteva::xml {
 
@@ -71,9 +76,22 @@ std::string serialize(xmlDocPtr doc, bool utf8Bom, std::string& failure)
 
 std::string saveFailure(const std::filesystem::path& file, const std::string& reason)
 {
-    return "No se pudo guardar '" + file.string() + "': " + reason + ".";
+    return "No se pudo guardar '" + pathText(file) + "': " + reason + ".";
 }
 
+// Where the bytes of a document go, piece by piece.
+using Sink = std::function<void(std::string_view)>;
+
+#ifdef _WIN32
+void replaceAtomically(const std::filesystem::path& file, const std::function<std::string(const Sink&)>& produce)
+{
+    files::AtomicFile out(file);
+    const std::string reason = produce([&out](std::string_view bytes) { out.write(bytes.data(), bytes.size()); });
+    if (!reason.empty())
+        throw Error(saveFailure(file, reason));
+    out.commit();
+}
+#else
 // Creates a uniquely named file next to the target, readable as a new file would be.
 int createTemporary(const std::filesystem::path& file, std::string& tmpName)
 {
@@ -107,9 +125,6 @@ bool writeAll(int fd, std::string_view bytes)
     }
     return true;
 }
-
-// Where the bytes of a document go, piece by piece.
-using Sink = std::function<void(std::string_view)>;
 
 // Writes what produce hands its sink into a new file that then takes the file's place.
 // produce returns why the document cannot be written (empty when it can): nothing is
@@ -162,6 +177,7 @@ void replaceAtomically(const std::filesystem::path& file, const std::function<st
         ::close(dirFd);
     }
 }
+#endif
 
 // Turns UTF-8 into the encoding a document is saved in as libxml2's own output does: a
 // character the encoding cannot hold becomes a character reference, and no byte order

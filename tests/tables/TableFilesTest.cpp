@@ -3,15 +3,18 @@
 #include "TableFixtures.h"
 
 #include "core/Error.h"
+#include "core/PathText.h"
 #include "tables/Table.h"
+#include "tests/support/Process.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
 
 using namespace ponteva;
 using namespace ponteva::dbf;
@@ -49,6 +52,17 @@ std::string messageOf(const std::function<void()>& action)
     return "(no error)";
 }
 
+// Waits up to half a minute for another process to make the file.
+bool waitFor(const std::filesystem::path& file)
+{
+    for (int i = 0; i < 3000; ++i) {
+        if (std::filesystem::exists(file))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
 void addRows(Table& t, int count)
 {
     for (int i = 0; i < count; ++i) {
@@ -76,36 +90,56 @@ TEST(TableFiles, SecondOpenOfAHeldTableIsRefused)
     EXPECT_TRUE(second.isOpen());
 }
 
+// The other side of the tests below, run in a process of its own: holds PROFT in
+// $PONTEVA_HOLD_DIR open until $PONTEVA_HOLD_RELEASE appears, after making
+// $PONTEVA_HOLD_READY; or, given $PONTEVA_TRY_DIR, expects PROFT there to be in use.
+TEST(TableFilesHelper, DISABLED_OtherProcess)
+{
+    if (const char* dir = std::getenv("PONTEVA_TRY_DIR")) {
+        Table t(dir, "PROFT");
+        EXPECT_EQ(messageOf([&] { t.open(); }),
+            "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
+        return;
+    }
+    const char* dir = std::getenv("PONTEVA_HOLD_DIR");
+    ASSERT_NE(dir, nullptr);
+    Table held(dir, "PROFT");
+    held.open();
+    test::writeFile(std::getenv("PONTEVA_HOLD_READY"), "");
+    ASSERT_TRUE(waitFor(std::getenv("PONTEVA_HOLD_RELEASE")));
+}
+
 TEST(TableFiles, TableHeldByAnotherProcessIsRefused)
 {
     test::TempDir dir;
     Table(dir.path(), "PROFT").create(kFields);
-    int ready[2], release[2];
-    ASSERT_EQ(pipe(ready), 0);
-    ASSERT_EQ(pipe(release), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        char c = 0;
-        Table held(dir.path(), "PROFT");
-        held.open();
-        (void)!write(ready[1], "x", 1);
-        (void)!read(release[0], &c, 1);
-        _exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    test::ChildProcess holder(test::thisProgram(),
+        {"--gtest_filter=TableFilesHelper.DISABLED_OtherProcess", "--gtest_also_run_disabled_tests"},
+        {{"PONTEVA_HOLD_DIR", pathText(dir.path())}, {"PONTEVA_HOLD_READY", pathText(dir / "ready")},
+            {"PONTEVA_HOLD_RELEASE", pathText(dir / "release")}});
+    ASSERT_TRUE(holder.started());
+    ASSERT_TRUE(waitFor(dir / "ready"));
     Table t(dir.path(), "PROFT");
     const std::string message = messageOf([&] { t.open(); });
     const std::string createMessage = messageOf([&] { t.create(kFields); });
-    ASSERT_EQ(write(release[1], "x", 1), 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    for (int fd : {ready[0], ready[1], release[0], release[1]})
-        close(fd);
+    test::writeFile(dir / "release", "");
+    const test::Outcome held = holder.wait();
+    EXPECT_EQ(held.status, 0) << held.out;
     EXPECT_EQ(message, "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
     EXPECT_EQ(createMessage, "La tabla PROFT está en uso por otro programa; ciérrela y vuelva a intentarlo.");
     t.open();
+}
+
+TEST(TableFiles, AnotherProcessSeesOurTableInUse)
+{
+    test::TempDir dir;
+    Table t(dir.path(), "PROFT");
+    t.create(kFields);
+    t.open();
+    const test::Outcome other = test::runProgram(test::thisProgram(),
+        {"--gtest_filter=TableFilesHelper.DISABLED_OtherProcess", "--gtest_also_run_disabled_tests"},
+        {{"PONTEVA_TRY_DIR", pathText(dir.path())}});
+    EXPECT_EQ(other.status, 0) << other.out;
 }
 
 TEST(TableFiles, CreateNeverTruncatesAHeldTable)

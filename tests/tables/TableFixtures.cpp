@@ -192,7 +192,6 @@ public:
         m_io.files[m_path].resize(size, '\0');
         return true;
     }
-    bool sync() override { return true; }
     std::int64_t size() override { return static_cast<std::int64_t>(m_io.files[m_path].size()); }
     bool lockExclusive() override
     {
@@ -300,7 +299,6 @@ public:
         return true;
     }
     bool truncate(std::uint64_t size) override { return m_inner->truncate(size); }
-    bool sync() override { return m_inner->sync(); }
     std::int64_t size() override { return m_io.reportedSize.value_or(m_inner->size()); }
     bool lockExclusive() override
     {

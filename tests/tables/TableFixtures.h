@@ -102,6 +102,7 @@ public:
     bool remove(const std::filesystem::path& path) override { return system().remove(path); }
     bool isDirectory(const std::filesystem::path& path) override { return system().isDirectory(path); }
     std::vector<std::string> list(const std::filesystem::path& dir) override { return system().list(dir); }
+    bool namesIgnoreCase() override { return system().namesIgnoreCase(); }
 };
 
 } // namespace ponteva::test

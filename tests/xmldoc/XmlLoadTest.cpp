@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace ponteva;
 using namespace ponteva::test;
@@ -201,12 +199,8 @@ TEST(XmlLoad, FilesThatCannotBeReadAreRefusedInSpanish)
     std::filesystem::create_directory(dir / "carpeta");
     // A sparse file just past the limit: refused from its size, never read.
     const auto huge = dir / "enorme.xml";
-    {
-        const int fd = ::open(huge.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        ASSERT_GE(fd, 0);
-        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(Document::kMaxFileSize + 1)), 0);
-        ::close(fd);
-    }
+    writeFile(huge, "");
+    std::filesystem::resize_file(huge, Document::kMaxFileSize + 1);
     const std::pair<std::filesystem::path, std::string> cases[] = {
         {dir / "no-esta.xml", "No se pudo abrir el archivo: no existe."},
         {dir / "carpeta", "No se pudo leer el archivo: es un directorio."},

@@ -8,8 +8,9 @@
 
 #include <csignal>
 #include <set>
+#ifndef _WIN32
 #include <sys/resource.h>
-#include <sys/stat.h>
+#endif
 
 using namespace ponteva;
 using namespace ponteva::test;
@@ -301,10 +302,14 @@ TEST(XmlSave, SaveWritesTheFileAndLeavesNothingElse)
     ASSERT_TRUE(loadBytes(doc, dir, kLatinDocument, "origen.xml"));
     const auto file = dir / "destino.xml";
     writeFile(file, "antiguo");
+#ifndef _WIN32 // Windows has no permission bits; its attributes are kept instead
     std::filesystem::permissions(file, std::filesystem::perms(0640));
+#endif
     doc.save(file);
     EXPECT_EQ(readFile(file), kLatinDocument);
+#ifndef _WIN32
     EXPECT_EQ(std::filesystem::status(file).permissions(), std::filesystem::perms(0640));
+#endif
     EXPECT_EQ(entries(dir.path()), (std::set<std::string>{"origen.xml", "destino.xml"}));
 }
 
@@ -348,6 +353,9 @@ TEST(XmlSave, FailedSaveLeavesNoTraceAndNamesTheFile)
 // for root, where permissions would not.
 TEST(XmlSave, WriteFailingHalfWayKeepsTheOldFile)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no file size limit to make a write fail half way";
+#else
     TempDir dir;
     const auto file = dir / "centro.xml";
     writeFile(file, "<centro>anterior</centro>");
@@ -379,6 +387,7 @@ TEST(XmlSave, WriteFailingHalfWayKeepsTheOldFile)
     EXPECT_EQ(message, "No se pudo guardar '" + file.string() + "': el archivo es demasiado grande.");
     EXPECT_EQ(readFile(file), "<centro>anterior</centro>");
     EXPECT_EQ(entries(dir.path()), std::set<std::string>{"centro.xml"});
+#endif
 }
 
 } // namespace

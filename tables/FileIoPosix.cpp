@@ -73,15 +73,6 @@ public:
         return true;
     }
 
-    bool sync() override
-    {
-        if (::fsync(m_fd) != 0) {
-            m_error = errno;
-            return false;
-        }
-        return true;
-    }
-
     std::int64_t size() override
     {
         struct stat st { };
