@@ -20,9 +20,10 @@ void escribirFinalizacion(const std::filesystem::path& ini, int valor)
     const std::wstring ruta = ini.wstring();
     const BOOL ok = WritePrivateProfileStringW(
         ancho(kSeccionAjustes).c_str(), ancho(kClaveAjustes).c_str(), std::to_wstring(valor).c_str(), ruta.c_str());
-    // The profile functions cache writes; flushing reports a file that cannot be written.
-    if (!ok || !WritePrivateProfileStringW(nullptr, nullptr, nullptr, ruta.c_str()))
+    if (!ok)
         throw Error("Unable to write to " + utf8(ruta));
+    // Hand the file to the timetabler as written now, not when the system's cache is flushed.
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, ruta.c_str());
 }
 
 } // namespace ponteva
