@@ -28,6 +28,11 @@ for f in app/Ponteva.exe cli/ponteva-cli.exe app/Zedra.chm; do
   [ -f "$build/$f" ] || { echo "package-windows: falta $build/$f" >&2; exit 1; }
   cp "$build/$f" "$stage/files/"
 done
+# The build keeps debugging information; a school does not need it.
+strip=${PONTEVA_STRIP:-x86_64-w64-mingw32-strip}
+if command -v "$strip" >/dev/null; then
+  "$strip" --strip-debug "$stage/files/Ponteva.exe" "$stage/files/ponteva-cli.exe"
+fi
 # The notes are read in Notepad on a Spanish Windows: Windows-1252, CRLF.
 sed "s/@VERSION@/$version/g" "$root/packaging/windows/LEEME.txt" |
   iconv -f UTF-8 -t WINDOWS-1252 | sed 's/$/\r/' >"$stage/files/LEEME.txt"

@@ -27,6 +27,9 @@ export WINEPREFIX="$work/prefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko prompts
 export HOME="$work/home"
+# A Spanish school: Windows' regional settings read "2,5" hours with the decimal comma.
+export LANG=es_ES.UTF-8
+unset LC_ALL
 mkdir -p "$HOME"
 
 failures=0
@@ -82,7 +85,9 @@ cp "$example" "$c/datos/centro.xml"
 (cd "$veltrix" && wine ponteva-cli.exe exportar 'C:\datos\centro.xml' --dir 'C:\VTEMP' \
   >"$work/export.out" 2>&1) && rc=0 || rc=$?
 wineserver -w
-check "ponteva-cli.exe exporta el ejemplo (salida $rc)" test "$rc" -eq 0
+if ! check "ponteva-cli.exe exporta el ejemplo (salida $rc)" test "$rc" -eq 0; then
+  cat "$work/export.out" >&2
+fi
 check "ponteva-cli.exe termina con Proceso finalizado" grep -q 'Proceso finalizado' "$work/export.out"
 for t in ASIGNOMT PROFT AULAT GRUPOST DIASHORAST ASIGT; do
   check "escrita la tabla $t.DBF" test -s "$c/VTEMP/$t.DBF"
