@@ -58,9 +58,14 @@ std::string resumenExportacion(const ResumenExportacion& r, const std::filesyste
     }
     for (const IdentificadorRecortado& id : r.recortados) {
         const std::string filas = id.veces > 1 ? " (" + std::to_string(id.veces) + " filas)" : std::string();
-        s += "Aviso: el identificador '" + id.valor + "' no cabe en el campo " + id.campo + " de " + id.tabla + filas
-            + " (" + std::to_string(id.ancho)
-            + " caracteres); se guarda recortado y el horario no podrá volver a ese elemento.\n";
+        if (id.caracteresPerdidos)
+            s += "Aviso: el identificador '" + id.valor
+                + "' tiene caracteres que las tablas no admiten; se guarda como '" + id.guardado + "' en el campo "
+                + id.campo + " de " + id.tabla + filas + " y el horario no podrá volver a ese elemento.\n";
+        else
+            s += "Aviso: el identificador '" + id.valor + "' no cabe en el campo " + id.campo + " de " + id.tabla
+                + filas + " (" + std::to_string(id.ancho)
+                + " caracteres); se guarda recortado y el horario no podrá volver a ese elemento.\n";
     }
     return s;
 }

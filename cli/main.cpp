@@ -17,6 +17,8 @@
 #include <vector>
 #ifdef _WIN32
 #include "core/Win32Text.h"
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #endif
 
@@ -157,10 +159,13 @@ int run(const std::vector<std::string>& argv)
 
 #ifdef _WIN32
 // The arguments arrive as UTF-16, so that any path works; messages go out as UTF-8, which
-// the console shows as such once its output code page says so.
+// the console shows as such once its output code page says so. Lines end in "\n" alone,
+// as on Linux, so that scripts read the same bytes from both.
 int wmain(int argc, wchar_t** argv)
 {
     SetConsoleOutputCP(CP_UTF8);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i)
         args.push_back(win32::narrow(argv[i]));

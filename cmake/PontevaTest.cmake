@@ -1,10 +1,11 @@
-# add_ponteva_test(name SOURCES a.cpp b.cpp LIBS lib1 lib2)
-# One GoogleTest executable per unit, registered with CTest test by test.
+# add_ponteva_test(name SOURCES a.cpp b.cpp LIBS lib1 lib2 [LABELS label...])
+# One GoogleTest executable per unit, registered with CTest test by test. Tests labelled
+# "wine" run in the Windows step of scripts/test.sh, inside its Wine session.
 find_package(GTest REQUIRED)
 include(GoogleTest)
 
 function(add_ponteva_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ponteva_testsupport GTest::gtest GTest::gtest_main)
   # A cross-built suite lists its tests when ctest runs, under the emulator and in the
@@ -16,7 +17,7 @@ function(add_ponteva_test name)
   endif()
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}
-    PROPERTIES ENVIRONMENT "PONTEVA_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    PROPERTIES ENVIRONMENT "PONTEVA_SOURCE_DIR=${PROJECT_SOURCE_DIR}" LABELS "${ARG_LABELS}"
     DISCOVERY_TIMEOUT 60
     DISCOVERY_MODE ${discovery})
 endfunction()

@@ -86,15 +86,22 @@ std::string formatTimeWithSeconds(const RegionalSettings& settings, const std::t
     return settings.designatorBeforeTime ? designator + " " + time : time + " " + designator;
 }
 
-bool parseDecimal(std::string_view text, char decimalSeparator, double& value)
+namespace {
+
+// The number in C notation ('.' as separator, no '+'), for from_chars; false when the text
+// is not a number of the accepted form.
+bool cNotation(std::string_view text, char decimalSeparator, std::string& normal)
 {
     size_t i = 0;
     const size_t n = text.size();
-    std::string normal; // the same number with '.' as separator, for from_chars
+    normal.clear();
     normal.reserve(n);
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
-    if (i < n && (text[i] == '+' || text[i] == '-'))
-        normal += text[i++];
+    if (i < n && (text[i] == '+' || text[i] == '-')) {
+        if (text[i] == '-')
+            normal += '-';
+        ++i;
+    }
     size_t digits = 0;
     while (i < n && isDigit(text[i])) {
         normal += text[i++];
@@ -123,18 +130,33 @@ bool parseDecimal(std::string_view text, char decimalSeparator, double& value)
         if (expDigits == 0)
             return false;
     }
-    if (i != n)
+    return i == n;
+}
+
+template <typename Number> bool parse(std::string_view text, char decimalSeparator, Number& value)
+{
+    std::string normal;
+    if (!cNotation(text, decimalSeparator, normal))
         return false;
-    // from_chars ignores the process locale, whatever the program has set.
-    double v = 0;
-    const char* first = normal.c_str();
-    if (*first == '+')
-        ++first;
-    const auto [end, ec] = std::from_chars(first, normal.c_str() + normal.size(), v);
-    if (ec != std::errc() || end != normal.c_str() + normal.size())
+    // from_chars ignores the process locale. Out of range is refused, never infinity.
+    Number v = 0;
+    const auto [end, ec] = std::from_chars(normal.data(), normal.data() + normal.size(), v);
+    if (ec != std::errc() || end != normal.data() + normal.size())
         return false;
     value = v;
     return true;
+}
+
+} // namespace
+
+bool parseDecimal(std::string_view text, char decimalSeparator, double& value)
+{
+    return parse(text, decimalSeparator, value);
+}
+
+bool parseDecimal(std::string_view text, char decimalSeparator, float& value)
+{
+    return parse(text, decimalSeparator, value);
 }
 
 RegionalSettings regionalFromPatterns(char decimalSeparator, std::string_view shortDatePattern,

@@ -41,5 +41,7 @@ std::string formatTimeWithSeconds(const RegionalSettings& settings, const std::t
 // digits, optional fraction, optional exponent. No thousands separators, no blanks.
 // Returns false when the text is not such a number.
 bool parseDecimal(std::string_view text, char decimalSeparator, double& value);
+// The same, rounded once, straight to the nearest float.
+bool parseDecimal(std::string_view text, char decimalSeparator, float& value);
 
 } // namespace ponteva

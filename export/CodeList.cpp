@@ -17,9 +17,17 @@ CodeList::CodeList(Compare compare, std::string tableName)
 {
 }
 
+std::string CodeList::folded(std::string_view text) const
+{
+    return m_compare == Compare::IgnoreCase ? ansiUpper(text) : std::string(text);
+}
+
 std::string CodeList::key(std::string_view code) const
 {
-    return m_compare == Compare::IgnoreCase ? ansiUpper(code) : std::string(code);
+    // The table keeps the first 10 characters and gives them back without trailing blanks:
+    // 'Gimnasi ' and 'Gimnasi' are one code there.
+    code = code.substr(0, kCodeWidth);
+    return folded(code.substr(0, code.find_last_not_of(' ') + 1));
 }
 
 bool CodeList::contains(std::string_view code) const
@@ -48,7 +56,7 @@ std::string CodeList::settle(const std::string& first, const std::string& stem)
     // Once every stored form of a stem is taken (a regional document can hold hundreds of
     // subjects with one abbreviation), the count goes on over the stem one character shorter.
     for (std::string current = stem;; current.pop_back()) {
-        unsigned long long& last = m_lastCounter[key(current)];
+        unsigned long long& last = m_lastCounter[folded(current)];
         for (unsigned long long n = last + 1;; ++n) {
             std::string attempt = current + std::to_string(n);
             if (attempt.size() > kLongestUsefulTry) {

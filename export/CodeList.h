@@ -30,11 +30,14 @@ public:
     static std::string cutTo10(std::string code);
 
 private:
+    // The code as the table gives it back (cut to the width, without trailing blanks), in
+    // the list's letter case.
     std::string key(std::string_view code) const;
+    std::string folded(std::string_view text) const;
 
     Compare m_compare;
     std::string m_tableName;
-    std::unordered_set<std::string> m_codes; // in comparison form
+    std::unordered_set<std::string> m_codes; // as stored, in comparison form
     // The last counter handed out for a stem: every counter up to it is taken, since
     // codes are never removed, so the next search starts after it.
     std::unordered_map<std::string, unsigned long long> m_lastCounter;

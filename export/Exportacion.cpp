@@ -5,9 +5,22 @@
 #include "core/PathText.h"
 #include "text/Ansi.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace ponteva {
+
+namespace {
+
+// A reason as a sentence: with one full stop at its end.
+std::string frase(std::string texto)
+{
+    if (texto.empty() || texto.back() != '.')
+        texto += '.';
+    return texto;
+}
+
+} // namespace
 
 Exportacion::Exportacion(std::filesystem::path documento, std::filesystem::path directorio, RegionalSettings regional)
     : m_documento(std::move(documento))
@@ -35,6 +48,9 @@ ResumenExportacion Exportacion::ejecutar()
     if (!std::filesystem::is_directory(m_directorio, ec))
         throw Error(
             "No existe el directorio de trabajo '" + pathText(m_directorio) + "'. No se ha escrito ninguna tabla.");
+    m_resumen = {};
+    m_indiceRecortes.clear();
+    m_codigosMaterias = CodeList(CodeList::Compare::CaseSensitive, "ASIGNOMT");
     cargar();
     try {
         ExportarMaterias();
@@ -56,8 +72,17 @@ void Exportacion::cargar()
     // The export only reads the document.
     const xml::LoadResult loaded = m_doc.load(m_documento, xml::LoadDepth::WholeForReading);
     if (!loaded)
-        throw Error("El archivo '" + pathText(m_documento) + "' no es un documento XML válido: " + loaded.describe()
+        throw Error("El archivo '" + pathText(m_documento)
+            + "' no es un documento XML válido: " + frase(loaded.describe()) + " No se ha modificado ninguna tabla.");
+    // Another document would give six empty tables in place of the school's.
+    if (!m_doc.selectSingleNode("/centro")) {
+        const xml::Element raiz = m_doc.documentElement();
+        const std::string nombre = raiz ? raiz.name() : std::string();
+        const std::string hallado = nombre == "centro" ? "su elemento raíz 'centro' pertenece a un espacio de nombres"
+                                                       : "su elemento raíz es '" + nombre + "' y no 'centro'";
+        throw Error("El archivo '" + pathText(m_documento) + "' no es un documento de intercambio de Zedra: " + hallado
             + ". No se ha modificado ninguna tabla.");
+    }
 }
 
 void Exportacion::seleccionar(std::string_view ruta)
@@ -77,14 +102,22 @@ std::string Exportacion::campo(std::string_view atributo) const
     return m_registro.attribute(atributo);
 }
 
-void Exportacion::anotarRecorte(const char* tabla, const char* campo, const std::string& valor, int ancho)
+void Exportacion::anotarRecorte(
+    const char* tabla, const char* campo, const char* atributo, const std::string& valor, int ancho)
 {
-    if (valor.size() <= static_cast<std::size_t>(ancho))
+    // The identifier as the document holds it, trimmed as every value is.
+    std::string_view original = m_registro.rawAttribute(atributo) ? m_registro.rawAttribute(atributo) : "";
+    original.remove_prefix(std::min(original.find_first_not_of(' '), original.size()));
+    original = original.substr(0, original.find_last_not_of(' ') + 1);
+    const std::string convertido = ansiToUtf8(valor);
+    const bool perdidos = convertido != original;
+    if (!perdidos && valor.size() <= static_cast<std::size_t>(ancho))
         return;
-    const std::string clave = std::string(tabla) + '\n' + campo + '\n' + valor;
+    const std::string clave = std::string(tabla) + '\n' + campo + '\n' + std::string(original);
     const auto [it, nuevo] = m_indiceRecortes.emplace(clave, m_resumen.recortados.size());
     if (nuevo)
-        m_resumen.recortados.push_back({tabla, campo, ansiToUtf8(valor), ancho});
+        m_resumen.recortados.push_back(
+            {tabla, campo, std::string(original), ancho, 1, perdidos, ansiToUtf8(valor.substr(0, ancho))});
     else
         ++m_resumen.recortados[it->second].veces;
 }

@@ -14,14 +14,17 @@
 
 namespace ponteva {
 
-// A Zedra identifier longer than its field: the table keeps only its first characters,
-// so the timetable cannot find its way back to that item.
+// A Zedra identifier that the table cannot hold as it is: longer than its field (the table
+// keeps its first characters), or with characters that Windows-1252 lacks ('Ω12' is kept
+// as '?12'). The timetable cannot find its way back to that item.
 struct IdentificadorRecortado {
     std::string tabla; // "PROFT"
     std::string campo; // "IDPROF"
     std::string valor; // the whole identifier, UTF-8
     int ancho = 0; // the field's width
     std::size_t veces = 1; // rows of that table that hold it
+    bool caracteresPerdidos = false; // characters lost in the conversion to Windows-1252
+    std::string guardado; // what the table holds instead, UTF-8
 };
 
 struct ResumenExportacion {
@@ -42,12 +45,13 @@ public:
     Exportacion(std::filesystem::path documento, std::filesystem::path directorio, RegionalSettings regional);
 
     // The whole run: checks the document is there (MissingInputError "No existe archivo"),
-    // loads it (a file that does not parse stops the run before any table is touched),
-    // then calls the builders in their fixed order. Tables written before a failing builder
-    // stay written; every table is closed on every path.
+    // loads it (a file that does not parse, or whose root is not 'centro', stops the run
+    // before any table is touched), then calls the builders in their fixed order. Tables
+    // written before a failing builder stay written; every table is closed on every path.
+    // Each call is a run of its own: nothing of an earlier run carries over.
     ResumenExportacion ejecutar();
 
-    // Loads the document; throws when it does not parse.
+    // Loads the document; throws when it does not parse or is no Zedra exchange document.
     void cargar();
     // The builders, in the order the run calls them. Each needs the document loaded.
     void ExportarMaterias();
@@ -65,7 +69,9 @@ private:
     void registro(std::size_t indice);
     std::string campo(std::string_view atributo) const;
 
-    void anotarRecorte(const char* tabla, const char* campo, const std::string& valor, int ancho);
+    // Notes an identifier, read from the current record's attribute and kept as valor, that
+    // the field cannot hold as it is.
+    void anotarRecorte(const char* tabla, const char* campo, const char* atributo, const std::string& valor, int ancho);
     // Deletes the table's old files and creates it anew with these fields, then opens it.
     void crearTabla(dbf::Table& tabla, const std::vector<dbf::FieldDef>& campos);
     dbf::TableOptions opcionesTabla() const;

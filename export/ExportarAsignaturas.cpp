@@ -92,9 +92,9 @@ void Exportacion::ExportarAsignaturas()
             ++m_resumen.asignaturasSinCodigoMateria;
             continue;
         }
-        anotarRecorte("ASIGT", "IDGRUP", idGrupo, 10);
-        anotarRecorte("ASIGT", "IDASIG", idMateria, 10);
-        anotarRecorte("ASIGT", "IDPROF", idProfesor, 10);
+        anotarRecorte("ASIGT", "IDGRUP", "cgrupo", idGrupo, 10);
+        anotarRecorte("ASIGT", "IDASIG", "casig", idMateria, 10);
+        anotarRecorte("ASIGT", "IDPROF", "cprofe", idProfesor, 10);
 
         tabla.append();
         tabla.setText("CASIG", materia[0]);

@@ -44,7 +44,7 @@ void Exportacion::ExportarMaterias()
         const std::string base = Left(StripBlanks(abrev.empty() ? inicialesDe(nombre) : abrev), 10);
         const std::string codigo = m_codigosMaterias.settle(base, Left(base, 9));
         const std::string id = campo("codigo");
-        anotarRecorte("ASIGNOMT", "IDASIG", id, 10);
+        anotarRecorte("ASIGNOMT", "IDASIG", "codigo", id, 10);
 
         tabla.append();
         tabla.setText("COD", codigo);
@@ -84,7 +84,7 @@ void Exportacion::ExportarProfesores()
         const std::string nombre = campo("nombre") + ", " + campo("apellido1") + " " + campo("apellido2");
         const std::string codigo = codigos.settle(Left(abrev, 10), Left(abrev, 9));
         const std::string id = campo("codigo");
-        anotarRecorte("PROFT", "IDPROF", id, 10);
+        anotarRecorte("PROFT", "IDPROF", "codigo", id, 10);
 
         tabla.append();
         tabla.setText("ABREV", codigo);
@@ -120,7 +120,7 @@ void Exportacion::ExportarAulas()
         // The engine refuses a capacity that is not a whole number; the row is not posted.
         tabla.setText("MAXALUM", campo("capacidad_alumnos"));
         const std::string id = campo("codigo");
-        anotarRecorte("AULAT", "IDAULA", id, 20);
+        anotarRecorte("AULAT", "IDAULA", "codigo", id, 20);
         tabla.setText("IDAULA", id);
         tabla.post();
         ++m_resumen.aulas;
@@ -164,7 +164,7 @@ void Exportacion::ExportarGrupos()
         tabla.setText("MARCO", "0");
         tabla.setText("TUTOR", tutor);
         const std::string id = campo("codigo");
-        anotarRecorte("GRUPOST", "IDGRUPO", id, 10);
+        anotarRecorte("GRUPOST", "IDGRUPO", "codigo", id, 10);
         tabla.setText("IDGRUPO", id);
         tabla.post();
         ++m_resumen.grupos;

@@ -59,15 +59,18 @@ if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
   $sudo localedef -i es_ES -c -f UTF-8 es_ES.UTF-8 || echo "setup: could not generate es_ES.UTF-8; some tests will be skipped" >&2
 fi
 
+win_dir=${PONTEVA_WIN_BUILD_DIR:-build-win}
 if [ "$linux" = 1 ]; then
   build_dir=${PONTEVA_BUILD_DIR:-build}
-  cmake -S . -B "$build_dir" -G Ninja -DPONTEVA_WERROR=ON "$@"
+  linux_args=()
+  # The CLI tests then also drive the Windows build's ponteva-cli.exe under Wine.
+  [ "$windows" = 1 ] && linux_args+=(-DPONTEVA_WINDOWS_CLI="$PWD/$win_dir/cli/ponteva-cli.exe")
+  cmake -S . -B "$build_dir" -G Ninja -DPONTEVA_WERROR=ON "${linux_args[@]}" "$@"
   cmake --build "$build_dir" --parallel "$(nproc)"
 fi
 
 if [ "$windows" = 1 ]; then
   deps=$(scripts/windows-deps.sh)
-  win_dir=${PONTEVA_WIN_BUILD_DIR:-build-win}
   cmake -S . -B "$win_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DPONTEVA_WIN_DEPS="$deps" -DPONTEVA_WERROR=ON "$@"
   cmake --build "$win_dir" --parallel "$(nproc)"

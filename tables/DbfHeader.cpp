@@ -144,10 +144,16 @@ TableLayout parseHeader(std::string_view file, const std::string& table)
                 + std::to_string(widthSum + 1) + " de sus campos y la marca de borrado"
                 + byteNote(kRecordLengthOffset));
 
-    // Trust the header count when the file holds that many rows. A file cut short (copied
-    // while being written) still gives the whole rows it holds.
+    // A file cut short (copied while its writer was still at it) would silently lose the
+    // rows it lacks: refused. Rows or bytes beyond the count are tolerated (writers that
+    // append the end marker late, or leave a half-written row after the last one counted).
     const std::size_t rowsInFile = (file.size() - layout.headerLength) / layout.recordLength;
-    layout.rowCount = std::min<std::size_t>(layout.headerRecordCount, rowsInFile);
+    if (rowsInFile < layout.headerRecordCount)
+        errors::damaged(table,
+            "el encabezado anuncia " + std::to_string(layout.headerRecordCount) + " registros, pero el archivo solo "
+                + (rowsInFile == 1 ? "contiene 1 completo" : "contiene " + std::to_string(rowsInFile) + " completos")
+                + byteNote(kRecordCountOffset));
+    layout.rowCount = layout.headerRecordCount;
     return layout;
 }
 

@@ -11,15 +11,21 @@
 
 namespace ponteva::dbf {
 
-// Character: without trailing blanks. Numeric: the digits, a fraction with decimalSeparator.
-// Logical: "T", "F" or "". Binary numbers as decimal text; date-times as "YYYYMMDD HH:MM:SS".
+// Character: without trailing blanks. Numbers: their value written the shortest way, with
+// decimalSeparator ("2.50" gives "2,5", "4.0" gives "4"). Logical: "T", "F" or "".
+// Date-times as "YYYYMMDD HH:MM:SS".
 std::string fieldText(const FieldInfo& field, Dialect dialect, std::string_view bytes, char decimalSeparator);
+// The stored text, trimmed, as it stands: for messages about a value that is no number.
+std::string storedText(const FieldInfo& field, Dialect dialect, std::string_view bytes);
 
-// False when the field holds text that is no number. An empty field is 0.
-bool fieldNumber(const FieldInfo& field, Dialect dialect, std::string_view bytes, double& value);
+// False when the field holds text that is no number. An empty field is 0. A number kept in
+// a text field is read with decimalSeparator, as the user's regional settings write it;
+// numeric fields always hold a point.
+bool fieldNumber(const FieldInfo& field, Dialect dialect, std::string_view bytes, char decimalSeparator, double& value);
 // Fractions are rounded to the nearest, halves away from zero. False when the field holds no
 // number, or one outside the 32-bit range.
-bool fieldInteger(const FieldInfo& field, Dialect dialect, std::string_view bytes, std::int32_t& value);
+bool fieldInteger(
+    const FieldInfo& field, Dialect dialect, std::string_view bytes, char decimalSeparator, std::int32_t& value);
 
 enum class Encoded {
     Ok,
@@ -38,8 +44,6 @@ Encoded encodeFloat(const FieldInfo& field, float value, char* out);
 Encoded encodeInteger(const FieldInfo& field, std::int32_t value, char* out);
 Encoded encodeBool(const FieldInfo& field, bool value, char* out);
 
-// A decimal number in C notation: optional sign, digits, fraction, exponent. No blanks.
-bool parseDecimal(std::string_view text, double& value);
 // A whole number, blanks around it allowed, an optional sign, within 32 bits.
 bool parseWholeNumber(std::string_view text, std::int32_t& value);
 // The shortest decimal text that reads back as exactly this float: fixed notation when it

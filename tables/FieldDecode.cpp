@@ -2,6 +2,8 @@
 #include "tables/FieldCodec.h"
 #include "tables/FieldKind.h"
 
+#include "core/Regional.h"
+
 #include <algorithm>
 #include <bit>
 #include <charconv>
@@ -76,9 +78,51 @@ std::string withSeparator(std::string text, char decimalSeparator)
 
 std::string doubleText(double v, char decimalSeparator)
 {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return withSeparator(std::string(buf, r.ptr), decimalSeparator);
+    char buf[400];
+    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed);
+    // Fixed notation up to the width of a numeric field; beyond it, the shortest form.
+    if (r.ec != std::errc{} || r.ptr - buf > 20)
+        r = std::to_chars(buf, buf + sizeof buf, v);
+    std::string text(buf, r.ptr);
+    return withSeparator(text == "-0" ? "0" : text, decimalSeparator);
+}
+
+// The value of a numeric field's stored digits, written the shortest way: no leading
+// zeros, no trailing zeros in the fraction, no fraction when it is zero ("  2.50" gives
+// "2.5", " 4.0" gives "4", "-0.00" gives "0"). Worked on the digits themselves, so no
+// value is rounded through a double. Text that is not plain digits (an exponent, the
+// stars of an overflow) goes through a double when it is a number, and stays as it is
+// when it is not.
+std::string decimalText(std::string_view stored, char decimalSeparator)
+{
+    const std::string_view t = trimBlanks(stored);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == '-' || t[i] == '+'))
+        negative = t[i++] == '-';
+    const std::size_t wholeStart = i;
+    while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+        ++i;
+    std::string_view whole = t.substr(wholeStart, i - wholeStart);
+    std::string_view fraction;
+    if (i < t.size() && t[i] == '.') {
+        const std::size_t fractionStart = ++i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9')
+            ++i;
+        fraction = t.substr(fractionStart, i - fractionStart);
+    }
+    if (i != t.size() || whole.size() + fraction.size() == 0) {
+        double v = 0;
+        return parseDecimal(t, '.', v) ? doubleText(v, decimalSeparator) : std::string(t);
+    }
+    whole.remove_prefix(std::min(whole.find_first_not_of('0'), whole.size()));
+    fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+    std::string text = whole.empty() ? "0" : std::string(whole);
+    if (!fraction.empty())
+        text += decimalSeparator + std::string(fraction);
+    if (negative && (!whole.empty() || !fraction.empty()))
+        text.insert(0, 1, '-');
+    return text;
 }
 
 std::string currencyText(std::int64_t v, char decimalSeparator)
@@ -164,7 +208,7 @@ std::string fieldText(const FieldInfo& f, Dialect dialect, std::string_view b, c
 {
     switch (kindOf(f, dialect)) {
     case Kind::Text: return std::string(trimRight(b));
-    case Kind::Decimal: return withSeparator(std::string(trimBlanks(b)), decimalSeparator);
+    case Kind::Decimal: return trimBlanks(b).empty() ? std::string() : decimalText(b, decimalSeparator);
     case Kind::Logical:
         switch (b[0]) {
         case 'T':
@@ -197,9 +241,18 @@ std::string fieldText(const FieldInfo& f, Dialect dialect, std::string_view b, c
     return {};
 }
 
-bool fieldNumber(const FieldInfo& f, Dialect dialect, std::string_view b, double& value)
+std::string storedText(const FieldInfo& f, Dialect dialect, std::string_view b)
 {
-    switch (kindOf(f, dialect)) {
+    const Kind kind = kindOf(f, dialect);
+    if (kind == Kind::Decimal || kind == Kind::Text || kind == Kind::MemoText)
+        return std::string(trimBlanks(b));
+    return fieldText(f, dialect, b, '.');
+}
+
+bool fieldNumber(const FieldInfo& f, Dialect dialect, std::string_view b, char decimalSeparator, double& value)
+{
+    const Kind kind = kindOf(f, dialect);
+    switch (kind) {
     case Kind::Long:
         value = isEmptyBinary(f, dialect, b) ? 0.0 : static_cast<double>(longValue(f, dialect, b));
         return true;
@@ -207,18 +260,20 @@ bool fieldNumber(const FieldInfo& f, Dialect dialect, std::string_view b, double
     case Kind::Currency: value = static_cast<double>(currencyValue(b)) / kCurrencyScale; return true;
     case Kind::Logical: value = fieldText(f, dialect, b, '.') == "T" ? 1.0 : 0.0; return true;
     default: {
-        const std::string text = fieldText(f, dialect, b, '.');
-        const std::string_view t = trimBlanks(text);
-        if (t.empty()) {
+        const std::string text = storedText(f, dialect, b);
+        if (text.empty()) {
             value = 0;
             return true;
         }
-        return parseDecimal(t, value);
+        // Numeric fields hold a point whatever the settings; a number kept in a text field is
+        // written as the user writes numbers.
+        const bool inText = kind == Kind::Text || kind == Kind::MemoText;
+        return parseDecimal(text, inText ? decimalSeparator : '.', value);
     }
     }
 }
 
-bool fieldInteger(const FieldInfo& f, Dialect dialect, std::string_view b, std::int32_t& value)
+bool fieldInteger(const FieldInfo& f, Dialect dialect, std::string_view b, char decimalSeparator, std::int32_t& value)
 {
     switch (kindOf(f, dialect)) {
     case Kind::Long:
@@ -240,15 +295,15 @@ bool fieldInteger(const FieldInfo& f, Dialect dialect, std::string_view b, std::
     case Kind::Double:
     case Kind::Decimal:
     case Kind::Logical: {
-        const std::string text = fieldText(f, dialect, b, '.');
-        if (parseWholeNumber(text, value))
+        if (parseWholeNumber(storedText(f, dialect, b), value))
             return true;
         double v = 0;
-        return fieldNumber(f, dialect, b, v) && roundToInt32(v, value);
+        return fieldNumber(f, dialect, b, decimalSeparator, v) && roundToInt32(v, value);
     }
     default: {
-        const std::string text = fieldText(f, dialect, b, '.');
-        if (trimBlanks(text).empty()) {
+        // A whole number kept as text; a fraction there is no integer.
+        const std::string text = storedText(f, dialect, b);
+        if (text.empty()) {
             value = 0;
             return true;
         }

@@ -2,6 +2,8 @@
 #include "tables/FieldCodec.h"
 #include "tables/FieldKind.h"
 
+#include "core/Regional.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cstring>
@@ -42,18 +44,6 @@ bool isWholeNumberField(const FieldInfo& f)
 }
 
 } // namespace
-
-bool parseDecimal(std::string_view text, double& value)
-{
-    if (!dropPlusSign(text))
-        return false;
-    double v = 0;
-    const auto r = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (r.ec != std::errc{} || r.ptr != text.data() + text.size() || !std::isfinite(v))
-        return false;
-    value = v;
-    return true;
-}
 
 bool parseWholeNumber(std::string_view text, std::int32_t& value)
 {
@@ -112,21 +102,15 @@ Encoded encodeText(const FieldInfo& f, std::string_view value, char* out)
             return parseWholeNumber(t, v) ? encodeInteger(f, v, out) : Encoded::Invalid;
         } else {
             double v = 0;
-            return parseDecimal(t, v) ? encodeNumber(f, v, out) : Encoded::Invalid;
+            return parseDecimal(t, '.', v) ? encodeNumber(f, v, out) : Encoded::Invalid;
         }
     case kFloat: {
         if (t.empty()) {
             writeBlanks(f, out);
             return Encoded::Ok;
         }
-        std::string_view digits = t;
         float v = 0;
-        if (!dropPlusSign(digits))
-            return Encoded::Invalid;
-        const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), v);
-        if (r.ec != std::errc{} || r.ptr != digits.data() + digits.size() || !std::isfinite(v))
-            return Encoded::Invalid;
-        return encodeFloat(f, v, out);
+        return parseDecimal(t, '.', v) ? encodeFloat(f, v, out) : Encoded::Invalid;
     }
     case kLogical:
         if (t.empty()) {

@@ -79,10 +79,8 @@ public:
     // Float and Logical fields are set from their text form too.
     void setText(std::string_view field, std::string_view value);
     void setBool(std::string_view field, bool value);
-    void setNumber(std::string_view field, double value);
     // Stores the shortest decimal text that reads back as exactly this 32-bit float.
     void setFloat(std::string_view field, float value);
-    void setInteger(std::string_view field, std::int32_t value);
     void post();
 
     // Reading, rows in the order written, deleted rows skipped.
@@ -91,10 +89,12 @@ public:
     void next();
     std::size_t recordCount() const; // rows that are not deleted
 
-    // Character fields without their trailing blanks; numeric fields as their digits,
-    // a fraction with the regional decimal separator; logical fields "T", "F" or "".
+    // Character fields without their trailing blanks; numeric fields as their value written
+    // the shortest way, with the regional decimal separator ("2,5", "4"); logical fields
+    // "T", "F" or "".
     std::string text(std::string_view field) const;
-    // Numeric value; an empty field reads 0. Text that is no number is refused.
+    // Numeric value; an empty field reads 0. A number kept in a character field is read with
+    // the regional decimal separator. Text that is no number is refused.
     std::int32_t integer(std::string_view field) const;
     double number(std::string_view field) const;
 

@@ -139,8 +139,8 @@ std::int32_t Table::integer(std::string_view field) const
 {
     const Impl::FieldAt f = m->currentField(m_name, field);
     std::int32_t value = 0;
-    if (!fieldInteger(f.info, m->layout.dialect, f.bytes, value))
-        errors::notInteger(fieldText(f.info, m->layout.dialect, f.bytes, '.'), f.info.name);
+    if (!fieldInteger(f.info, m->layout.dialect, f.bytes, m->options.decimalSeparator, value))
+        errors::notInteger(storedText(f.info, m->layout.dialect, f.bytes), f.info.name);
     return value;
 }
 
@@ -148,8 +148,8 @@ double Table::number(std::string_view field) const
 {
     const Impl::FieldAt f = m->currentField(m_name, field);
     double value = 0;
-    if (!fieldNumber(f.info, m->layout.dialect, f.bytes, value))
-        errors::notNumber(m_name, fieldText(f.info, m->layout.dialect, f.bytes, '.'), f.info.name);
+    if (!fieldNumber(f.info, m->layout.dialect, f.bytes, m->options.decimalSeparator, value))
+        errors::notNumber(m_name, storedText(f.info, m->layout.dialect, f.bytes), f.info.name);
     return value;
 }
 
@@ -214,28 +214,12 @@ void Table::setBool(std::string_view field, bool value)
         refused(result, m_name, *f, value ? "T" : "F", "lógico");
 }
 
-void Table::setNumber(std::string_view field, double value)
-{
-    const auto [f, out] = m->editedField(m_name, field);
-    const Encoded result = encodeNumber(*f, value, out);
-    if (result != Encoded::Ok)
-        refused(result, m_name, *f, numberText(value), "numérico");
-}
-
 void Table::setFloat(std::string_view field, float value)
 {
     const auto [f, out] = m->editedField(m_name, field);
     const Encoded result = encodeFloat(*f, value, out);
     if (result != Encoded::Ok)
         refused(result, m_name, *f, numberText(value), "numérico");
-}
-
-void Table::setInteger(std::string_view field, std::int32_t value)
-{
-    const auto [f, out] = m->editedField(m_name, field);
-    const Encoded result = encodeInteger(*f, value, out);
-    if (result != Encoded::Ok)
-        refused(result, m_name, *f, std::to_string(value), "numérico");
 }
 
 void Table::post()

@@ -17,7 +17,8 @@ TEST(Resumen, ExportWithEveryKindOfOmissionAndCutIdentifiers)
     r.asignaturasSinGrupo = 2;
     r.asignaturasSinMateria = 1;
     r.asignaturasSinCodigoMateria = 4;
-    r.recortados = {{"PROFT", "IDPROF", "PROFESOR-0001", 10, 1}, {"GRUPOST", "IDGRUPO", "GRUPO-ÑANDÚ-1", 10, 3}};
+    r.recortados = {{"PROFT", "IDPROF", "PROFESOR-0001", 10, 1, false, ""},
+        {"GRUPOST", "IDGRUPO", "GRUPO-ÑANDÚ-1", 10, 3, false, ""}, {"ASIGNOMT", "IDASIG", "Ω12", 10, 2, true, "?12"}};
     EXPECT_EQ(resumenExportacion(r, "/tmp/VTEMP"),
         "Tablas escritas en /tmp/VTEMP:\n"
         "  ASIGNOMT.DBF    1 fila (materias, con la fila fija LECT)\n"
@@ -34,7 +35,9 @@ TEST(Resumen, ExportWithEveryKindOfOmissionAndCutIdentifiers)
         "Aviso: el identificador 'PROFESOR-0001' no cabe en el campo IDPROF de PROFT (10 caracteres); se guarda "
         "recortado y el horario no podrá volver a ese elemento.\n"
         "Aviso: el identificador 'GRUPO-ÑANDÚ-1' no cabe en el campo IDGRUPO de GRUPOST (3 filas) (10 caracteres); "
-        "se guarda recortado y el horario no podrá volver a ese elemento.\n");
+        "se guarda recortado y el horario no podrá volver a ese elemento.\n"
+        "Aviso: el identificador 'Ω12' tiene caracteres que las tablas no admiten; se guarda como '?12' en el campo "
+        "IDASIG de ASIGNOMT (2 filas) y el horario no podrá volver a ese elemento.\n");
 }
 
 TEST(Resumen, ExportListsOnlyTheOmissionsThatHappened)

@@ -1,5 +1,6 @@
 // ponteva-cli as a script runs it: exit codes, messages, the working directory, the locale.
-// The same cases run against ponteva-cli.exe under Wine.
+// Built a second time with PONTEVA_CLI_EXE, the same cases drive ponteva-cli.exe under Wine
+// in the Wine session of the Windows suite: both builds answer alike.
 #include "core/PathText.h"
 #include "tests/support/Process.h"
 #include "tests/support/Rows.h"
@@ -9,6 +10,8 @@
 #include "text/Ansi.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 using namespace ponteva;
 using namespace ponteva::test;
@@ -39,25 +42,47 @@ protected:
     }
     std::filesystem::path document() const { return m_tmp / "centro.xml"; }
     std::filesystem::path workDir() const { return m_tmp / "wine" / "drive_c" / "VTEMP"; }
-    // Where the tool works when given no --dir: C:\VTEMP on Windows (inside the suite's own
-    // Wine prefix), and on Linux drive_c/VTEMP inside the prefix the test points it to.
+#ifdef PONTEVA_CLI_EXE
+    // Where the tool works when given no --dir: C:\VTEMP, in the Wine session's own prefix.
     std::filesystem::path defaultDir() const
     {
-#ifdef _WIN32
+        const char* prefix = std::getenv("WINEPREFIX");
+        return std::filesystem::path(prefix ? prefix : "") / "drive_c" / "VTEMP";
+    }
+    std::string defaultDirText() const
+    {
         return "C:\\VTEMP";
-#else
-        return workDir();
-#endif
     }
 
-    // Runs the tool under the given locale (which Wine follows too), with the Wine prefix
-    // pointing into the test's folder.
+    // Runs the Windows tool under Wine, which takes the regional settings from LANG.
+    Outcome run(std::vector<std::string> args, const std::string& locale = "es_ES.UTF-8")
+    {
+        args.insert(args.begin(), PONTEVA_CLI_EXE);
+        return runProgram("/usr/bin/wine", args,
+            {{"LANG", locale}, {"LC_ALL", locale},
+                { "LC_NUMERIC",
+                    std::nullopt }});
+    }
+#else
+    // Where the tool works when given no --dir: drive_c/VTEMP inside the Wine prefix that
+    // the test points it to.
+    std::filesystem::path defaultDir() const
+    {
+        return workDir();
+    }
+    std::string defaultDirText() const
+    {
+        return pathText(defaultDir());
+    }
+
+    // Runs the tool under the given locale, with the Wine prefix in the test's folder.
     Outcome run(const std::vector<std::string>& args, const std::string& locale = "es_ES.UTF-8")
     {
-        return runProgram(pathFromText(PONTEVA_CLI), args,
+        return runProgram(PONTEVA_CLI, args,
             {{"LANG", locale}, {"LC_ALL", locale}, {"LC_NUMERIC", std::nullopt},
                 {"WINEPREFIX", pathText(m_tmp / "wine")}});
     }
+#endif
     std::string doc() const
     {
         return pathText(document());
@@ -80,7 +105,7 @@ TEST_F(Cli, ArgumentsAndHelp)
     };
     const Case cases[] = {
         {{"--help"}, 0, "out", "Uso: ponteva-cli exportar DOCUMENTO.xml"},
-        {{"-h"}, 0, "out", pathText(defaultDir())},
+        {{"-h"}, 0, "out", defaultDirText()},
         {{}, 1, "err", "Falta la orden"},
         {{"borrar", "x.xml"}, 1, "err", "Orden desconocida: borrar"},
         {{"exportar"}, 1, "err", "Falta el documento XML"},

@@ -115,6 +115,23 @@ TEST_F(Catalogos, Aulas)
     EXPECT_EQ(r[2].at("NOMBRE"), "aula 3");
 }
 
+TEST_F(Catalogos, CodesUniqueAsTheTablesGiveThemBack)
+{
+    // 'Gimnasi B' gives 'Gimnasi ' and 'ABCDEFGHI JK' gives 'ABCDEFGHI ': stored, each reads
+    // back as the next one's code unless that one counts on.
+    exportar(zedra(R"(<profesores>
+  <profesor abrev="ABCDEFGHI JK" nombre="A" apellido1="" apellido2="" codigo="P1"/>
+  <profesor abrev="ABCDEFGHI" nombre="B" apellido1="" apellido2="" codigo="P2"/>
+</profesores>
+<aulas>
+  <daula nombre="Gimnasi B" capacidad_alumnos="" codigo="A1"/>
+  <daula nombre="Gimnasi" capacidad_alumnos="" codigo="A2"/>
+</aulas>
+)"));
+    EXPECT_EQ(column(rows("PROFT"), "ABREV"), (Strings{"ABCDEFGHI", "ABCDEFGHI1"}));
+    EXPECT_EQ(column(rows("AULAT"), "ABREV"), (Strings{"Gimnasi", "Gimnasi1"}));
+}
+
 TEST_F(Catalogos, CountedRoomCodesCutToTen)
 {
     std::string aulas = "<aulas>";

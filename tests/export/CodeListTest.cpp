@@ -41,6 +41,35 @@ TEST(CodeList, StoredFormsNeverRepeat)
     EXPECT_EQ(list.settle(A("Tecnologí"), A("Tecnologí")), A("Tecnolog11"));
 }
 
+TEST(CodeList, CodesCompareAsTheTableGivesThemBack)
+{
+    // The table pads a code with blanks and returns it without them, and keeps 10 characters.
+    struct Case {
+        CodeList::Compare compare;
+        std::vector<std::pair<std::string, std::string>> tries; // first, stem
+        std::vector<std::string> codes;
+    };
+    const auto sensitive = CodeList::Compare::CaseSensitive;
+    const auto ignoring = CodeList::Compare::IgnoreCase;
+    const Case cases[] = {
+        {ignoring, {{"Gimnasi ", "Gimnasi "}, {"Gimnasi", "Gimnasi"}}, {"Gimnasi ", "Gimnasi1"}},
+        {ignoring, {{"Gimnasi", "Gimnasi"}, {"Gimnasi ", "Gimnasi "}}, {"Gimnasi", "Gimnasi 1"}},
+        {ignoring, {{"ABCDEFGHI ", "ABCDEFGHI"}, {"ABCDEFGHI", "ABCDEFGHI"}}, {"ABCDEFGHI ", "ABCDEFGHI1"}},
+        {ignoring, {{"gimnasi ", "gimnasi "}, {"GIMNASI", "GIMNASI"}}, {"gimnasi ", "GIMNASI1"}},
+        {sensitive, {{"MAT ", "MAT "}, {"MAT", "MAT"}, {"mat", "mat"}}, {"MAT ", "MAT1", "mat"}},
+        // Counters over a stem with a trailing blank and over the same stem without it are
+        // counted apart: each gives its own first free form.
+        {ignoring, {{"AB ", "AB "}, {"AB ", "AB "}, {"AB", "AB"}}, {"AB ", "AB 1", "AB1"}},
+    };
+    for (const Case& c : cases) {
+        CodeList list(c.compare, "AULAT");
+        std::vector<std::string> got;
+        for (const auto& [first, stem] : c.tries)
+            got.push_back(list.settle(first, stem));
+        EXPECT_EQ(got, c.codes) << c.tries.front().first;
+    }
+}
+
 TEST(CodeList, LetterCase)
 {
     CodeList sensitive(CodeList::Compare::CaseSensitive, "ASIGNOMT");

@@ -63,8 +63,40 @@ TEST_F(ExportRun, MalformedDocumentTouchesNothing)
     const std::string message = errorOf("<centro><materias>\n<dmaterias abrev='A'>\n</centro>");
     EXPECT_NE(message.find("no es un documento XML válido"), std::string::npos) << message;
     EXPECT_NE(message.find("línea 3"), std::string::npos) << message;
+    EXPECT_EQ(message.find(".."), std::string::npos) << message;
+    EXPECT_EQ(message.substr(message.size() - 34), "No se ha modificado ninguna tabla.") << message;
     for (const char* name : kTables)
         EXPECT_EQ(readFile(workDir() / (std::string(name) + ".DBF")), before[name]) << name;
+}
+
+TEST_F(ExportRun, OtherDocumentsTouchNothing)
+{
+    struct Case {
+        const char* what;
+        const char* doc;
+        const char* found;
+    };
+    const Case cases[] = {
+        {"another root", "<colegio><materias/></colegio>", "su elemento raíz es 'colegio' y no 'centro'"},
+        {"centro in a default namespace", "<centro xmlns='urn:otro'><materias/></centro>",
+            "su elemento raíz 'centro' pertenece a un espacio de nombres"},
+        {"centro with a prefix", "<z:centro xmlns:z='urn:z'><materias/></z:centro>",
+            "su elemento raíz 'centro' pertenece a un espacio de nombres"},
+    };
+    plantOldTables();
+    std::map<std::string, std::string> before;
+    for (const char* name : kTables)
+        before[name] = readFile(workDir() / (std::string(name) + ".DBF"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(errorOf(c.doc),
+            "El archivo '" + document().string() + "' no es un documento de intercambio de Zedra: " + c.found
+                + ". No se ha modificado ninguna tabla.");
+        for (const char* name : kTables) {
+            EXPECT_EQ(readFile(workDir() / (std::string(name) + ".DBF")), before[name]) << name;
+            EXPECT_TRUE(std::filesystem::exists(workDir() / (std::string(name) + ".MDX"))) << name;
+        }
+    }
 }
 
 TEST_F(ExportRun, MissingDocumentAndDirectory)
@@ -159,6 +191,124 @@ TEST_F(ExportRun, TruncatedIdentifiersAreReported)
     EXPECT_EQ(r.recortados[0].valor, "12345678901");
     EXPECT_EQ(r.recortados[1].tabla, "PROFT");
     EXPECT_EQ(r.recortados[2].ancho, 20);
+}
+
+TEST_F(ExportRun, IdentifiersThatLoseCharactersAreReported)
+{
+    // 'Ω' has no place in Windows-1252 and is stored as '?'; 'Ș' as 'S'. Neither comes back.
+    const ResumenExportacion r = exportar(zedra(R"(<materias>
+<dmaterias abrev="MAT" codigo_actividad="DOC" codigo="Ω12"/>
+<dmaterias abrev="FQ" codigo_actividad="DOC" codigo="Ψ12"/>
+<dmaterias abrev="LEN" codigo_actividad="DOC" codigo="Ñ12"/></materias>
+<grupos><dgrupo nombre="A" codigo="Ș1"/></grupos>
+<asignaturas><dasignatura cgrupo="Ș1" casig="Ω12" nhoras="1"/>
+<dasignatura cgrupo="Ș1" casig="Ω12" nhoras="2"/></asignaturas>)"));
+    struct Expected {
+        const char* tabla;
+        const char* campo;
+        const char* valor;
+        const char* guardado;
+        std::size_t veces;
+    };
+    const Expected expected[] = {
+        {"ASIGNOMT", "IDASIG", "Ω12", "?12", 1},
+        {"ASIGNOMT", "IDASIG", "Ψ12", "?12", 1},
+        {"GRUPOST", "IDGRUPO", "Ș1", "S1", 1},
+        {"ASIGT", "IDGRUP", "Ș1", "S1", 2},
+        {"ASIGT", "IDASIG", "Ω12", "?12", 2},
+    };
+    ASSERT_EQ(r.recortados.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        const IdentificadorRecortado& got = r.recortados[i];
+        EXPECT_EQ(got.tabla, expected[i].tabla);
+        EXPECT_EQ(got.campo, expected[i].campo);
+        EXPECT_EQ(got.valor, expected[i].valor);
+        EXPECT_EQ(got.guardado, expected[i].guardado);
+        EXPECT_EQ(got.veces, expected[i].veces);
+        EXPECT_TRUE(got.caracteresPerdidos);
+    }
+}
+
+TEST_F(ExportRun, EachRunOnOneObjectIsARunOfItsOwn)
+{
+    writeFile(document(), zedra(R"(<materias><dmaterias abrev="MAT" codigo_actividad="DOC" codigo="12345678901"/>
+<dmaterias abrev="MAT" codigo_actividad="MAT" codigo="M2"/></materias>
+<grupos><dgrupo nombre="A" codigo="G1"/></grupos>
+<asignaturas><dasignatura cgrupo="G1" casig="12345678901" nhoras="2"/>
+<dasignatura cgrupo="G9" casig="M1" nhoras="2"/></asignaturas>)"));
+    auto tables = [&] {
+        std::map<std::string, std::vector<Row>> all;
+        for (const char* name : kTables)
+            all[name] = rows(name);
+        return all;
+    };
+    Exportacion run(document(), workDir(), spanishSettings());
+    const ResumenExportacion first = run.ejecutar();
+    const auto firstTables = tables();
+    for (int i = 0; i < 2; ++i) {
+        const ResumenExportacion again = run.ejecutar();
+        EXPECT_EQ(again.materias, first.materias);
+        EXPECT_EQ(again.materiasOmitidas, 1u);
+        EXPECT_EQ(again.asignaturasSinGrupo, 1u);
+        ASSERT_EQ(again.recortados.size(), first.recortados.size());
+        EXPECT_EQ(again.recortados[0].veces, 1u);
+        EXPECT_EQ(tables(), firstTables);
+        EXPECT_EQ(column(rows("ASIGNOMT"), "COD"), (Strings{"MAT", "LECT"}));
+    }
+}
+
+TEST_F(ExportRun, IndependentReaderSeesTheLayouts)
+{
+    PONTEVA_SKIP_HOST_TOOLS();
+    exportar(zedra(""));
+    struct Field {
+        const char* name;
+        char type;
+        int length, decimals;
+    };
+    auto text = [](const char* name, int length) { return Field{name, 'C', length, 0}; };
+    const std::vector<std::pair<const char*, std::vector<Field>>> layouts = {
+        {"ASIGNOMT",
+            {text("COD", 10), text("CODLARGO", 10), text("NOMBRE", 80), text("DENIVEL", 5), text("DECURSO", 3),
+                text("CODTAREA", 10), {"ESTAREA", 'L', 1, 0}, text("IDASIG", 10)}},
+        {"PROFT", {text("ABREV", 10), text("NOMBRE", 80), text("DEPART", 40), text("DNI", 14), text("IDPROF", 10)}},
+        {"AULAT",
+            {text("ABREV", 10), text("NOMBRE", 80), text("EDIFICIO", 1), {"MAXALUM", 'N', 11, 0}, text("IDAULA", 20)}},
+        {"GRUPOST",
+            {text("ABREV", 10), text("TURNO", 1), text("NIVEL", 5), text("CURSO", 3), text("GRUPO", 2),
+                text("DESCRIP", 80), text("MARCO", 1), text("TUTOR", 10), text("IDGRUPO", 10)}},
+        {"DIASHORAST",
+            {text("DIHO", 10), text("CODDIHO", 10), text("DIA", 20), text("TEXTODIA", 20), text("HORA", 8),
+                text("TEXTOHOR", 15), text("HORADESDE", 8), text("HORAHASTA", 8), text("MINUTOS", 8), text("MARCO", 1),
+                text("MARCOXML", 10)}},
+        {"ASIGT",
+            {text("CASIG", 10), text("CPROF", 10), text("CGRUP", 10), text("CAULA", 10), text("TURNO", 1),
+                text("NIVEL", 5), text("CURSO", 3), text("GRUPO", 2), {"HORAS", 'F', 20, 4}, text("SESIONES", 20),
+                text("CTAREA", 10), text("NCONEX", 4), text("IDCURSO", 10), text("IDGRUP", 10), text("IDASIG", 10),
+                text("IDPROF", 10)}},
+    };
+    std::string expected;
+    for (const auto& [table, fields] : layouts) {
+        for (const Field& f : fields)
+            expected += std::string(table) + " " + f.name + " " + f.type + " " + std::to_string(f.length) + " "
+                + std::to_string(f.decimals) + "\n";
+    }
+    const std::string script = "import dbfread, sys\n"
+                               "for t in sys.argv[2:]:\n"
+                               "    for f in dbfread.DBF(sys.argv[1] + '/' + t + '.DBF').fields:\n"
+                               "        print(t, f.name, f.type, f.length, f.decimal_count)\n";
+    writeFile(m_tmp / "layout.py", script);
+    std::string out;
+    std::string command
+        = systemPython() + " " + shellQuote((m_tmp / "layout.py").string()) + " " + shellQuote(workDir().string());
+    for (const auto& [table, fields] : layouts)
+        command += std::string(" ") + table;
+    const int status = runCommand(command + " 2>&1", out);
+    if (status != 0 && out.find("No module named 'dbfread'") != std::string::npos)
+        GTEST_SKIP() << "python3-dbfread is not installed";
+    ASSERT_EQ(status, 0) << out;
+    EXPECT_EQ(out, expected);
 }
 
 TEST_F(ExportRun, IndependentReaderSeesTheTables)

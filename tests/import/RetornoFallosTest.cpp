@@ -127,6 +127,52 @@ TEST_F(RetornoFallos, SolucWithoutAField)
     }
 }
 
+TEST_F(RetornoFallos, SolucCutShortIsRefused)
+{
+    writeSoluc({{"1", "1", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"},
+        {"2", "1", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"}});
+    const std::filesystem::path soluc = workDir() / "SOLUC.DBF";
+    std::string bytes = readFile(soluc);
+    bytes.resize(bytes.size() - 1 - 10); // the end marker and part of the last row
+    writeFile(soluc, bytes);
+    writeFile(document(), kCatalogo);
+    try {
+        retornar();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("La tabla SOLUC está dañada: el encabezado anuncia 2 registros, pero el "
+                                             "archivo solo contiene 1 completo"),
+            std::string::npos)
+            << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(result()));
+}
+
+TEST_F(RetornoFallos, HoraKeptAsText)
+{
+    writeFile(document(), kCatalogo);
+    // Spanish settings: the decimal comma.
+    writeSoluc({{"1", "2,5", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"},
+                   {"2", "", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"}},
+        dbf::FieldType::Character);
+    const ResumenRetorno r = retornar();
+    EXPECT_EQ(r.escritos, 1u);
+    EXPECT_EQ(r.omitidosDiaHora, 1u) << "an empty HORA reads as 0";
+    EXPECT_EQ(parseXml(result()).children.at(0).children.at(0).attributes.at(6),
+        (std::pair<std::string, std::string>{"hora", "2,5"}));
+
+    std::filesystem::remove(result());
+    writeSoluc({{"1", "2.5", "1", "M1ESOA", "MAT", "LECT", "ICO", "LdF"}}, dbf::FieldType::Character);
+    try {
+        retornar();
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find("'2.5' no es un número válido para el campo 'HORA'"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_FALSE(std::filesystem::exists(result()));
+}
+
 TEST_F(RetornoFallos, SaveFailureIsReported)
 {
     writeFile(document(), kCatalogo);

@@ -73,9 +73,9 @@ void RetornoTest::exportar(const std::string& doc)
     run.ejecutar();
 }
 
-void RetornoTest::writeSoluc(const std::vector<Solucion>& rows)
+void RetornoTest::writeSoluc(const std::vector<Solucion>& rows, dbf::FieldType horaType)
 {
-    test::writeSoluc(workDir(), rows);
+    test::writeSoluc(workDir(), rows, horaType);
 }
 
 std::tm RetornoTest::momento()

@@ -39,7 +39,7 @@ protected:
     // Writes the document and exports it, as the school did before timetabling.
     void exportar(const std::string& document);
     // SOLUC.DBF with DIA and HORA numeric and the other fields character.
-    void writeSoluc(const std::vector<Solucion>& rows);
+    void writeSoluc(const std::vector<Solucion>& rows, dbf::FieldType horaType = dbf::FieldType::Float);
     ResumenRetorno retornar();
     static std::tm momento();
 

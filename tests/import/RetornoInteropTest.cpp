@@ -79,7 +79,53 @@ TEST_F(RetornoInterop, SolucFromAnotherWriter)
             (Attributes{{"casig", "M1"}, {"cgrupo", "G1"}, {"cprofe", "P1"}, {"caula", "A1"}, {"cactiv", "LECT"},
                 {"dia", "1"}, {"hora", "2,5"}, {"sesiones", c.text}, {"idcurso", ""}}));
         EXPECT_EQ(entries[1].attributes[4], (std::pair<std::string, std::string>{"cactiv", "M2"}));
-        EXPECT_EQ(entries[1].attributes[6].second, "4,0");
+        EXPECT_EQ(entries[1].attributes[6].second, "4") << "a numeric field's text is its value";
+    }
+}
+
+// HORA in numeric fields of other widths: its text is its value, written the shortest way
+// with the regional separator, never the stored digits.
+TEST_F(RetornoInterop, HoraTextIsItsValue)
+{
+    struct Case {
+        const char* field;
+        const char* value;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"N(4,1)", "4", "4"},
+        {"N(5,2)", "2.5", "2,5"},
+        {"N(5,2)", "1.25", "1,25"},
+        {"N(5,2)", "-1", "-1"},
+        {"N(3,0)", "12", "12"},
+    };
+    exportar(kCatalogo);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.value);
+        const std::string script = std::string("import dbf, sys\n"
+                                               "t = dbf.Table(sys.argv[1], 'DIA N(1,0); HORA ")
+            + c.field
+            + "; SESIONES N(2,0); CODGRUPO C(10); ASIG C(10); TAREA C(10); PROF C(10); AULA C(10)', "
+              "dbf_type='db3', codepage='cp1252')\n"
+              "t.open(dbf.READ_WRITE)\n"
+              "t.append((1, "
+            + c.value
+            + ", 2, 'M1ESOA', 'MAT', 'LECT', 'ICO', 'LdF'))\n"
+              "t.close()\n";
+        std::filesystem::remove(workDir() / "SOLUC.DBF");
+        std::filesystem::remove(workDir() / "soluc.dbf");
+        writeFile(m_tmp / "horas.py", script);
+        std::string out;
+        const int status = runCommand(systemPython() + " " + shellQuote((m_tmp / "horas.py").string()) + " "
+                + shellQuote((workDir() / "soluc").string()) + " 2>&1",
+            out);
+        if (status != 0 && out.find("No module named 'dbf'") != std::string::npos)
+            GTEST_SKIP() << "python3-dbf is not installed";
+        ASSERT_EQ(status, 0) << out;
+        EXPECT_EQ(retornar().escritos, 1u);
+        const auto& entry = parseXml(result()).children.at(0).children.at(0);
+        EXPECT_EQ(entry.attributes.at(6), (std::pair<std::string, std::string>{"hora", c.text}));
+        EXPECT_EQ(entry.attributes.at(7), (std::pair<std::string, std::string>{"sesiones", "2"}));
     }
 }
 

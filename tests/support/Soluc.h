@@ -15,13 +15,16 @@ struct Solucion {
     std::string dia, hora, sesiones, grupo, asig, tarea, prof, aula;
 };
 
-inline void writeSoluc(const std::filesystem::path& dir, const std::vector<Solucion>& rows)
+// HORA is a number unless horaType says otherwise (some timetablers keep it as text).
+inline void writeSoluc(const std::filesystem::path& dir, const std::vector<Solucion>& rows,
+    dbf::FieldType horaType = dbf::FieldType::Float)
 {
     using dbf::FieldType;
     dbf::Table t(dir, "SOLUC");
-    t.create({{"DIA", FieldType::Integer, 0}, {"HORA", FieldType::Float, 0}, {"SESIONES", FieldType::Character, 20},
-        {"CODGRUPO", FieldType::Character, 10}, {"ASIG", FieldType::Character, 10}, {"TAREA", FieldType::Character, 10},
-        {"PROF", FieldType::Character, 10}, {"AULA", FieldType::Character, 10}});
+    t.create({{"DIA", FieldType::Integer, 0}, {"HORA", horaType, horaType == FieldType::Character ? 10 : 0},
+        {"SESIONES", FieldType::Character, 20}, {"CODGRUPO", FieldType::Character, 10},
+        {"ASIG", FieldType::Character, 10}, {"TAREA", FieldType::Character, 10}, {"PROF", FieldType::Character, 10},
+        {"AULA", FieldType::Character, 10}});
     t.open();
     for (const Solucion& s : rows) {
         t.append();

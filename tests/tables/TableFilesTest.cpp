@@ -68,7 +68,7 @@ void addRows(Table& t, int count)
     for (int i = 0; i < count; ++i) {
         t.append();
         t.setText("ID", "r");
-        t.setInteger("N", i);
+        t.setText("N", std::to_string(i));
         t.post();
     }
 }
@@ -185,9 +185,11 @@ TEST(TableFiles, OpenFindsTheTableWhateverItsLetterCase)
         {"exact name", {"SOLUC.DBF"}, "SOLUC.DBF"},
         {"lower case from Wine", {"soluc.dbf"}, "soluc.dbf"},
         {"mixed case", {"Soluc.Dbf"}, "Soluc.Dbf"},
+        {"other tables ignored", {"SOLUCX.DBF", "soluc.dbf.bak", "soluc.dbf"}, "soluc.dbf"},
+#ifndef _WIN32 // on Windows names that differ in case only are one file
         {"exact name preferred", {"soluc.dbf", "SOLUC.DBF", "Soluc.dbf"}, "SOLUC.DBF"},
         {"first variant in byte order", {"soluc.dbf", "sOLUC.DBF", "Soluc.dbf"}, "Soluc.dbf"},
-        {"other tables ignored", {"SOLUCX.DBF", "soluc.dbf.bak", "soluc.dbf"}, "soluc.dbf"},
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -196,7 +198,9 @@ TEST(TableFiles, OpenFindsTheTableWhateverItsLetterCase)
             test::writeFile(dir / name, fixtureWithId(name.substr(0, 4)));
         Table t(dir.path(), "SOLUC");
         t.open();
+#ifndef _WIN32 // Windows finds the file itself, under the name asked for
         EXPECT_EQ(t.path().filename().string(), c.chosen);
+#endif
         EXPECT_EQ(t.text("ID"), c.chosen.substr(0, 4));
     }
 }
@@ -239,6 +243,18 @@ TEST(TableFiles, RemoveFilesDeletesEveryLetterCaseOfTableAndIndex)
 
 TEST(TableFiles, CreateLeavesOnlyTheUpperCaseName)
 {
+#ifdef _WIN32
+    // Windows keeps an existing file's letter case when it is written anew: one table file
+    // remains all the same, with the new contents.
+    test::TempDir dir;
+    test::writeFile(dir / "asignomt.dbf", fixtureWithId("old"));
+    test::writeFile(dir / "asignomt.mdx", "x");
+    Table t(dir.path(), "asignomt.dbf");
+    t.create(kFields);
+    EXPECT_EQ(entries(dir.path()), std::vector<std::string>{"asignomt.dbf"});
+    t.open();
+    EXPECT_EQ(t.recordCount(), 0u);
+#else
     test::TempDir dir;
     for (const char* name : {"asignomt.dbf", "AsignoMT.Dbf", "asignomt.mdx", "OTRA.DBF"})
         test::writeFile(dir / name, fixtureWithId("old"));
@@ -249,6 +265,7 @@ TEST(TableFiles, CreateLeavesOnlyTheUpperCaseName)
     EXPECT_EQ(t.path(), dir / "ASIGNOMT.DBF");
     t.open();
     EXPECT_EQ(t.recordCount(), 0u);
+#endif
 }
 
 TEST(TableFiles, MissingThingsAreNamed)

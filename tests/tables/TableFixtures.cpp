@@ -212,7 +212,7 @@ private:
 
 std::unique_ptr<dbf::File> MemoryFileIo::open(const std::filesystem::path& path, Mode mode, int& err)
 {
-    const std::string key = path.string();
+    const std::string key = path.generic_string();
     if (!files.count(key)) {
         if (mode != Mode::Create) {
             err = ENOENT;
@@ -226,7 +226,7 @@ std::unique_ptr<dbf::File> MemoryFileIo::open(const std::filesystem::path& path,
 
 bool MemoryFileIo::remove(const std::filesystem::path& path)
 {
-    return files.erase(path.string()) > 0;
+    return files.erase(path.generic_string()) > 0;
 }
 
 bool MemoryFileIo::isDirectory(const std::filesystem::path& path)

@@ -73,7 +73,7 @@ void writePeople(const std::filesystem::path& dir)
         t.append();
         t.setText("NOMBRE", utf8ToAnsi(p.name));
         if (p.code)
-            t.setInteger("CODIGO", *p.code);
+            t.setText("CODIGO", std::to_string(*p.code));
         t.setFloat("HORAS", p.hours);
         if (p.active)
             t.setBool("ACTIVO", *p.active);
@@ -187,7 +187,7 @@ print('ok')
     };
     const Expected rows[] = {{"\xD1"
                               "and\xFA",
-                                 "1,50", "T", "20240131"},
+                                 "1,5", "T", "20240131"},
         {"\x8Cuvre \x80"
          "5",
             "-2,25", "F", ""}};

@@ -36,6 +36,11 @@ TEST(TableRead, TextFieldsAndTheirNumbers)
         {"whole number", c6, "  12  ", '.', "  12", 12.0, 12},
         {"negative number", c6, "-5    ", '.', "-5", -5.0, -5},
         {"fraction is no integer", c6, "2.5   ", '.', "2.5", 2.5, std::nullopt},
+        {"regional decimal comma", c6, "2,5   ", ',', "2,5", 2.5, std::nullopt},
+        {"point under decimal comma settings", c6, "2.5   ", ',', "2.5", std::nullopt, std::nullopt},
+        {"comma under decimal point settings", c6, "2,5   ", '.', "2,5", std::nullopt, std::nullopt},
+        {"whole number under decimal comma settings", c6, "7     ", ',', "7", 7.0, 7},
+        {"blank under decimal comma settings", c6, "      ", ',', "", 0.0, 0},
         {"too large for an integer", c6, "3e9   ", '.', "3e9", 3e9, std::nullopt},
     };
     for (const ValueCase& c : cases)
@@ -52,9 +57,15 @@ TEST(TableRead, NumericFields)
         {"negative", n5, "  -42", ',', "-42", -42.0, -42},
         {"left-aligned by another writer", n5, "42   ", ',', "42", 42.0, 42},
         {"empty reads 0", n5, "     ", ',', "", 0.0, 0},
-        {"fraction with regional separator", n62, "  2.50", ',', "2,50", 2.5, 3},
-        {"fraction with a point separator", n62, "  2.50", '.', "2.50", 2.5, 3},
-        {"negative half rounds away from zero", n62, " -2.50", ',', "-2,50", -2.5, -3},
+        {"fraction with regional separator", n62, "  2.50", ',', "2,5", 2.5, 3},
+        {"fraction with a point separator", n62, "  2.50", '.', "2.5", 2.5, 3},
+        {"negative half rounds away from zero", n62, " -2.50", ',', "-2,5", -2.5, -3},
+        {"whole value of a field with decimals", FixtureField{"N", 'N', 4, 1}, " 4.0", ',', "4", 4.0, 4},
+        {"two decimals kept", n62, "  1.25", ',', "1,25", 1.25, 1},
+        {"negative whole", n62, " -1.00", ',', "-1", -1.0, -1},
+        {"leading zeros dropped", n62, "001.50", ',', "1,5", 1.5, 2},
+        {"fraction without a whole part", n62, "   .50", ',', "0,5", 0.5, 1},
+        {"negative zero", n62, " -0.00", ',', "0", 0.0, 0},
         {"below half rounds down", n62, "  1.49", ',', "1,49", 1.49, 1},
         {"overflow stars", n62, "******", ',', "******", std::nullopt, std::nullopt},
         {"float shortest text", f20, padLeft("0.1", 20), ',', "0,1", 0.1, 0},
@@ -160,9 +171,10 @@ TEST(TableRead, LocateFindsTheFirstRowWithTheWholeValue)
         {"NOMBRE", "  Pepe", 5}, // leading blanks are
         {"NOMBRE", "Pepe", std::nullopt},
         {"N", "4", 4},
-        {"NOTA", "1,50", 1}, // numbers compare as their text, with the regional separator
-        {"NOTA", "1.50", std::nullopt},
-        {"NOTA", "0,00", 5},
+        {"NOTA", "1,5", 1}, // numbers compare as their value's text, with the regional separator
+        {"NOTA", "1,50", std::nullopt},
+        {"NOTA", "1.5", std::nullopt},
+        {"NOTA", "0", 5},
     };
     MemoryTable t(f, TableOptions{','});
     t->open();
@@ -193,7 +205,7 @@ TEST(TableRead, LocateSeesRowsAppendedAfterItsIndexWasBuilt)
     EXPECT_FALSE(t.locate("ID", "B"));
     t.append();
     t.setText("ID", "B");
-    t.setInteger("V", 2);
+    t.setText("V", std::to_string(2));
     t.post();
     ASSERT_TRUE(t.locate("ID", "B"));
     EXPECT_EQ(t.integer("V"), 2);

@@ -248,7 +248,11 @@ TEST(XmlLoad, DocumentsDeclaringEntitiesAreRefused)
     TempDir dir;
     const auto secretFile = dir / "secreto.txt";
     writeFile(secretFile, kSecret);
+#ifdef _WIN32
+    const std::string secretUrl = "file:///" + secretFile.generic_string();
+#else
     const std::string secretUrl = "file://" + secretFile.string();
+#endif
 
     struct Case {
         const char* label;
