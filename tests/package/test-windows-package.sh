@@ -45,6 +45,7 @@ check() { # check DESCRIPTION COMMAND...
   fi
 }
 absent() { [ ! -e "$1" ]; }
+listing() { (cd "$1" && LC_ALL=C ls -A) | LC_ALL=C sort | tr '\n' ' '; }
 same_text() { [ "$(cat "$1")" = "$2" ]; }
 reg_has_key() { wine reg query "$1" >/dev/null 2>&1; }
 reg_lacks_key() { ! reg_has_key "$1"; }
@@ -58,7 +59,7 @@ key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Ponteva'
 mkdir "$work/zip"
 (cd "$work/zip" && cmake -E tar xf "$zip")
 check "el ZIP lleva exactamente los cuatro archivos" \
-  same_text <(cd "$work/zip" && ls | sort | tr '\n' ' ') "LEEME.txt Ponteva.exe Zedra.chm ponteva-cli.exe "
+  same_text <(listing "$work/zip") "LEEME.txt Ponteva.exe Zedra.chm ponteva-cli.exe "
 check "LEEME.txt está en Windows-1252 con CRLF" \
   grep -q $'Versi\xf3n .*\r$' "$work/zip/LEEME.txt"
 
@@ -77,7 +78,7 @@ done
 check "instalado el desinstalador" test -f "$veltrix/Desinstalar-Ponteva.exe"
 check "registrado el desinstalador del usuario" reg_has_key "$key"
 check "nada más en la carpeta de Veltrix" \
-  same_text <(cd "$veltrix" && ls | sort | tr '\n' ' ') \
+  same_text <(listing "$veltrix") \
   "Desinstalar-Ponteva.exe Ponteva.exe Veltrix.exe Veltrix.ini Zedra.chm ponteva-cli.exe "
 
 # --- From there, the command-line tool exports the bundled example ------------------
@@ -147,7 +148,7 @@ wineserver -w
 wine "$c/Compartida/Desinstalar-Ponteva.exe" /S >/dev/null 2>&1
 wineserver -w
 check "una carpeta que ya existía queda con lo suyo" \
-  same_text <(cd "$c/Compartida" && ls | tr '\n' ' ') "otro.txt "
+  same_text <(listing "$c/Compartida") "otro.txt "
 
 echo "windows-package: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
