@@ -3,8 +3,9 @@
 
 #include "app/Finalizacion.h"
 #include "app/Programa.h"
-#include "app/Texto.h"
 #include "core/Error.h"
+#include "core/PathText.h"
+#include "core/Win32Text.h"
 
 #include <windows.h>
 
@@ -18,10 +19,10 @@ std::filesystem::path rutaAjustes()
 void escribirFinalizacion(const std::filesystem::path& ini, int valor)
 {
     const std::wstring ruta = ini.wstring();
-    const BOOL ok = WritePrivateProfileStringW(
-        ancho(kSeccionAjustes).c_str(), ancho(kClaveAjustes).c_str(), std::to_wstring(valor).c_str(), ruta.c_str());
+    const BOOL ok = WritePrivateProfileStringW(win32::widen(kSeccionAjustes).c_str(),
+        win32::widen(kClaveAjustes).c_str(), std::to_wstring(valor).c_str(), ruta.c_str());
     if (!ok)
-        throw Error("Unable to write to " + utf8(ruta));
+        throw Error("Unable to write to " + pathText(ini));
     // Hand the file to the timetabler as written now, not when the system's cache is flushed.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, ruta.c_str());
 }

@@ -7,9 +7,9 @@
 #include "app/Mensajes.h"
 #include "app/Procesos.h"
 #include "app/Recursos.h"
-#include "app/Texto.h"
 #include "core/Error.h"
 #include "core/SystemRegional.h"
+#include "core/Win32Text.h"
 #include "core/WorkDir.h"
 
 #include <new>

@@ -2,7 +2,7 @@
 // button's text from the system's language, and the users read Spanish.
 #include "app/Mensajes.h"
 
-#include "app/Texto.h"
+#include "core/Win32Text.h"
 
 #include <cwchar>
 
@@ -27,7 +27,7 @@ LRESULT CALLBACK alActivar(int codigo, WPARAM wParam, LPARAM lParam)
 void mostrar(HWND dueno, const std::string& texto, UINT icono)
 {
     t_gancho = SetWindowsHookExW(WH_CBT, alActivar, nullptr, GetCurrentThreadId());
-    MessageBoxW(dueno, ancho(texto).c_str(), kTituloAplicacion, MB_OK | icono);
+    MessageBoxW(dueno, win32::widen(texto).c_str(), kTituloAplicacion, MB_OK | icono);
     if (t_gancho)
         UnhookWindowsHookEx(t_gancho);
     t_gancho = nullptr;

@@ -1,7 +1,7 @@
 // Ponteva.exe: the window's program. Creates TMForm from the command line and runs the
 // message loop until the window closes.
 #include "app/MainForm.h"
-#include "app/Texto.h"
+#include "core/Win32Text.h"
 
 #include <string>
 #include <vector>
@@ -18,7 +18,7 @@ std::vector<std::string> argumentos()
     int n = 0;
     if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &n)) {
         for (int i = 1; i < n; ++i)
-            args.push_back(ponteva::utf8(argv[i]));
+            args.push_back(ponteva::win32::narrow(argv[i]));
         LocalFree(argv);
     }
     return args;

@@ -1,6 +1,8 @@
 // Summary texts of the export and return runs.
 #include "app/Resumen.h"
 
+#include "core/PathText.h"
+
 #include <string_view>
 
 namespace ponteva {
@@ -10,12 +12,6 @@ namespace {
 std::string plural(std::size_t n, std::string_view one, std::string_view many)
 {
     return std::to_string(n) + " " + std::string(n == 1 ? one : many);
-}
-
-std::string utf8(const std::filesystem::path& p)
-{
-    const std::u8string s = p.u8string();
-    return std::string(s.begin(), s.end());
 }
 
 std::string fila(std::string_view tabla, std::size_t n, std::string_view que)
@@ -30,7 +26,7 @@ std::string fila(std::string_view tabla, std::size_t n, std::string_view que)
 
 std::string resumenExportacion(const ResumenExportacion& r, const std::filesystem::path& directorio)
 {
-    std::string s = "Tablas escritas en " + utf8(directorio) + ":\n";
+    std::string s = "Tablas escritas en " + pathText(directorio) + ":\n";
     s += fila("ASIGNOMT.DBF", r.materias, "materias, con la fila fija LECT");
     s += fila("PROFT.DBF", r.profesores, "profesores");
     s += fila("AULAT.DBF", r.aulas, "aulas");
@@ -72,7 +68,7 @@ std::string resumenExportacion(const ResumenExportacion& r, const std::filesyste
 
 std::string resumenRetorno(const ResumenRetorno& r)
 {
-    std::string s = "Documento escrito: " + utf8(r.resultado) + "\n";
+    std::string s = "Documento escrito: " + pathText(r.resultado) + "\n";
     s += "  " + plural(r.escritos, "sesión del horario", "sesiones del horario") + " en solucion_horario\n";
     if (r.omitidosDiaHora == 0 && r.omitidosSinMateria == 0) {
         s += "No se ha omitido ningún registro de SOLUC.\n";

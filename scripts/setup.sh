@@ -28,8 +28,7 @@ packages=(
   python3 python3-dbfread python3-dbf gdal-bin   # independent dBase readers and writers for cross-checks
   time                               # /usr/bin/time for the benchmark's peak memory
   locales                            # a decimal-comma locale, to test number formats under it
-  g++-mingw-w64-x86-64 wine wine64   # Ponteva.exe, the window, cross-built and run under Wine
-  xvfb xauth imagemagick             # the window's tests on a virtual screen, and its screenshot
+  xvfb xauth imagemagick             # the window tests on a virtual screen, and its screenshot
   fp-utils libchm-dev                # chmcmd compiles the help file; chmlib reads it back in the tests
 )
 if [ "$windows" = 1 ]; then
@@ -38,21 +37,33 @@ if [ "$windows" = 1 ]; then
     wine wine64                      # runs the Windows tests
     dpkg-dev                         # apt-get source, for libxml2's Debian sources
     nsis                             # the installer of the Windows package
-    xvfb x11-utils xdotool           # the help and package tests: a screen, finding windows, pressing F1
+    x11-utils xdotool                # the help and package tests: finding windows, pressing F1
   )
 fi
 
+# Each step says how long it took.
+timed() {
+  local name=$1 start=$SECONDS
+  shift
+  "$@"
+  echo "setup: $name took $((SECONDS - start)) s"
+}
+
+install_packages() {
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if [ ${#missing[@]} -gt 0 ]; then
+    # Waits for another apt run on the same machine rather than failing.
+    $sudo apt-get -o DPkg::Lock::Timeout=600 update
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
+  fi
+}
+
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  # Waits for another apt run on the same machine rather than failing.
-  $sudo apt-get -o DPkg::Lock::Timeout=600 update
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
-fi
+timed "packages" install_packages
 
 # The demo runs under Spanish settings, and tests read numbers under it (Wine follows it too).
 if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
@@ -60,18 +71,25 @@ if ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
 fi
 
 win_dir=${PONTEVA_WIN_BUILD_DIR:-build-win}
-if [ "$linux" = 1 ]; then
-  build_dir=${PONTEVA_BUILD_DIR:-build}
-  linux_args=()
+build_linux() {
+  local linux_args=()
   # The CLI tests then also drive the Windows build's ponteva-cli.exe under Wine.
   [ "$windows" = 1 ] && linux_args+=(-DPONTEVA_WINDOWS_CLI="$PWD/$win_dir/cli/ponteva-cli.exe")
   cmake -S . -B "$build_dir" -G Ninja -DPONTEVA_WERROR=ON "${linux_args[@]}" "$@"
   cmake --build "$build_dir" --parallel "$(nproc)"
-fi
+}
 
-if [ "$windows" = 1 ]; then
-  deps=$(scripts/windows-deps.sh)
+build_windows() {
   cmake -S . -B "$win_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DPONTEVA_WIN_DEPS="$deps" -DPONTEVA_WERROR=ON "$@"
   cmake --build "$win_dir" --parallel "$(nproc)"
+}
+
+build_dir=${PONTEVA_BUILD_DIR:-build}
+[ "$linux" = 1 ] && timed "Linux build ($build_dir)" build_linux "$@"
+if [ "$windows" = 1 ]; then
+  start=$SECONDS
+  deps=$(scripts/windows-deps.sh)
+  echo "setup: Windows libraries ($deps) took $((SECONDS - start)) s"
+  timed "Windows build ($win_dir)" build_windows "$@"
 fi

@@ -57,6 +57,16 @@ std::string oneLine(const char* message)
     return AllTrim(std::move(text));
 }
 
+// libxml2's message, or ours where the user can act on it: a document in an encoding
+// that neither platform reads can be saved again in one they do.
+std::string describe(const xmlError* error)
+{
+    if (error->code == XML_ERR_UNSUPPORTED_ENCODING && error->str1)
+        return std::string("El documento está en la codificación '") + error->str1
+            + "', que este programa no sabe leer; guárdelo en UTF-8 o en Windows-1252.";
+    return oneLine(error->message);
+}
+
 void record(ParseWatch& watch, const xmlError* error)
 {
     if (!error)
@@ -64,10 +74,10 @@ void record(ParseWatch& watch, const xmlError* error)
     if (error->code == XML_WAR_UNDECLARED_ENTITY && watch.undeclaredLine < 0)
         watch.undeclaredLine = error->line;
     if (error->level == XML_ERR_FATAL && watch.fatal.empty()) {
-        watch.fatal = oneLine(error->message);
+        watch.fatal = describe(error);
         watch.fatalLine = error->line;
     } else if (error->level == XML_ERR_ERROR && watch.error.empty()) {
-        watch.error = oneLine(error->message);
+        watch.error = describe(error);
         watch.errorLine = error->line;
     }
 }

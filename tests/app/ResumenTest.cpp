@@ -18,7 +18,8 @@ TEST(Resumen, ExportWithEveryKindOfOmissionAndCutIdentifiers)
     r.asignaturasSinMateria = 1;
     r.asignaturasSinCodigoMateria = 4;
     r.recortados = {{"PROFT", "IDPROF", "PROFESOR-0001", 10, 1, false, ""},
-        {"GRUPOST", "IDGRUPO", "GRUPO-ÑANDÚ-1", 10, 3, false, ""}, {"ASIGNOMT", "IDASIG", "Ω12", 10, 2, true, "?12"}};
+        {"GRUPOST", "IDGRUPO", "GRUPO-ÑANDÚ-1", 10, 3, false, ""},
+        {"AULAT", "IDAULA", "AULA-Ω", 10, 2, true, "AULA-?"}};
     EXPECT_EQ(resumenExportacion(r, "/tmp/VTEMP"),
         "Tablas escritas en /tmp/VTEMP:\n"
         "  ASIGNOMT.DBF    1 fila (materias, con la fila fija LECT)\n"
@@ -36,8 +37,8 @@ TEST(Resumen, ExportWithEveryKindOfOmissionAndCutIdentifiers)
         "recortado y el horario no podrá volver a ese elemento.\n"
         "Aviso: el identificador 'GRUPO-ÑANDÚ-1' no cabe en el campo IDGRUPO de GRUPOST (3 filas) (10 caracteres); "
         "se guarda recortado y el horario no podrá volver a ese elemento.\n"
-        "Aviso: el identificador 'Ω12' tiene caracteres que las tablas no admiten; se guarda como '?12' en el campo "
-        "IDASIG de ASIGNOMT (2 filas) y el horario no podrá volver a ese elemento.\n");
+        "Aviso: el identificador 'AULA-Ω' tiene caracteres que las tablas no admiten; se guarda como 'AULA-?' en el "
+        "campo IDAULA de AULAT (2 filas) y el horario no podrá volver a ese elemento.\n");
 }
 
 TEST(Resumen, ExportListsOnlyTheOmissionsThatHappened)

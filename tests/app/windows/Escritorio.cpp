@@ -35,16 +35,23 @@ DWORD Proceso::esperarFin(std::chrono::milliseconds plazo)
     return codigo;
 }
 
-HWND esperarVentana(const std::function<HWND()>& hecho, std::chrono::milliseconds plazo)
+bool esperar(const std::function<bool()>& hecho, std::chrono::milliseconds plazo)
 {
     const auto fin = std::chrono::steady_clock::now() + plazo;
     for (;;) {
-        if (HWND v = hecho())
-            return v;
+        if (hecho())
+            return true;
         if (std::chrono::steady_clock::now() > fin)
-            return nullptr;
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
+}
+
+HWND esperarVentana(const std::function<HWND()>& buscar, std::chrono::milliseconds plazo)
+{
+    HWND v = nullptr;
+    esperar([&] { return (v = buscar()) != nullptr; }, plazo);
+    return v;
 }
 
 namespace {

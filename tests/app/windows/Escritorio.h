@@ -27,8 +27,10 @@ private:
     PROCESS_INFORMATION m_pi{};
 };
 
-// Polls until `hecho` gives a window or the time runs out (then nullptr).
-HWND esperarVentana(const std::function<HWND()>& hecho, std::chrono::milliseconds plazo = std::chrono::seconds(20));
+// Polls until `hecho` holds; false when the time ran out.
+bool esperar(const std::function<bool()>& hecho, std::chrono::milliseconds plazo = std::chrono::seconds(20));
+// Polls until `buscar` gives a window or the time runs out (then nullptr).
+HWND esperarVentana(const std::function<HWND()>& buscar, std::chrono::milliseconds plazo = std::chrono::seconds(20));
 
 // A visible top-level window of the process with this class (and caption, when given).
 HWND ventanaDe(DWORD proceso, const wchar_t* clase, const wchar_t* titulo = nullptr);
