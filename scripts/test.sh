@@ -76,7 +76,9 @@ with_wine() {
 
 windows_tests() {
   local status=0
-  ctest --test-dir "$win_build" --output-on-failure -j "$jobs" || status=1
+  # Now and then a program fails to start under Wine, with no output at all: such a test
+  # is run a second time. A test that fails in its own right fails twice.
+  ctest --test-dir "$win_build" --output-on-failure -j "$jobs" --repeat until-pass:2 || status=1
   # One at a time: Wine keeps the user's regional settings in the prefix's registry, which a
   # program started under another LANG rewrites, so tests under two locales must not overlap.
   ctest --test-dir "$linux_build" --output-on-failure -L wine || status=1

@@ -124,7 +124,8 @@ TEST_F(RetornoInterop, HoraTextIsItsValue)
             GTEST_SKIP() << "python3-dbf is not installed";
         ASSERT_EQ(status, 0) << out;
         EXPECT_EQ(retornar().escritos, 1u);
-        const auto& entry = parseXml(result()).children.at(0).children.at(0);
+        const auto parsed = parseXml(result()); // the entry below lives inside it
+        const auto& entry = parsed.children.at(0).children.at(0);
         EXPECT_EQ(entry.attributes.at(6), (std::pair<std::string, std::string>{"hora", c.text}));
         EXPECT_EQ(entry.attributes.at(7), (std::pair<std::string, std::string>{"sesiones", "2"}));
     }

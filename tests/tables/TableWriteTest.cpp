@@ -354,7 +354,9 @@ TEST(TableWrite, NumbersIgnoreTheProcessLocale)
     const char* previous = std::setlocale(LC_ALL, nullptr);
     const std::string saved = previous ? previous : "C";
     const char* comma = nullptr;
-    for (const char* name : {"es_ES.UTF-8", "de_DE.UTF-8", "fr_FR.UTF-8", "es_ES.utf8", "de_DE.utf8"}) {
+    // The last two are the C runtime's names on Windows.
+    for (const char* name :
+        {"es_ES.UTF-8", "de_DE.UTF-8", "fr_FR.UTF-8", "es_ES.utf8", "de_DE.utf8", "Spanish_Spain.1252", "German"}) {
         if (std::setlocale(LC_ALL, name)) {
             comma = name;
             break;

@@ -159,7 +159,9 @@ TEST(XmlLoad, BrokenDocumentsReportTheParsersReasonAndLine)
             "and\xFA\"/>\n</centro>\n",
             "Input is not proper UTF-8, indicate encoding ! Bytes: 0xD1", 3, true},
         {"unknown encoding", "<?xml version=\"1.0\" encoding=\"x-desconocida\"?>\n<centro/>\n",
-            "Unsupported encoding x-desconocida (línea 1)", 1, false},
+            "El documento está en la codificación 'x-desconocida', que este programa no sabe leer; guárdelo en UTF-8 "
+            "o en Windows-1252 (línea 1).",
+            1, false},
         {"unquoted attribute", "<centro>\n<d n=1/>\n</centro>", "AttValue: \" or ' expected (línea 2)", 2, false},
     };
     for (const Case& c : cases) {
