@@ -2,6 +2,7 @@
 // read back through Win32 calls. Runs under Wine with a private prefix, whose C:\VTEMP
 // receives the tables.
 #include "tests/app/windows/Escritorio.h"
+#include "tests/support/Soluc.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@
 #include <optional>
 #include <sstream>
 
+using namespace ponteva;
 using namespace ponteva::test;
 namespace fs = std::filesystem;
 
@@ -340,6 +342,62 @@ TEST_F(Ventana, EmbeddedCloseWithoutRunWritesZeroAndKeepsTheRest)
     const std::string contenido = leer(ini());
     for (const char* resto : {"; ajustes de Veltrix", "[General]", "Idioma=es", "Otro=7"})
         EXPECT_NE(contenido.find(resto), std::string::npos) << resto << " in\n" << contenido;
+}
+
+TEST_F(Ventana, EmbeddedStaysOpenWhileTheSettingsCannotBeWritten)
+{
+    fs::create_directory(ini()); // a folder where the file should be
+    Proceso host(rutaDelSistema(VELTRIX_SIMULADO), L"\"" + programa().wstring() + L"\" exportar");
+    const HWND veltrix = esperarVentana([&] { return ventanaDe(host.id(), L"VeltrixSimulado"); });
+    ASSERT_NE(veltrix, nullptr);
+    const HWND form = esperarVentana([&] { return FindWindowExW(veltrix, nullptr, L"TMForm", nullptr); });
+    ASSERT_NE(form, nullptr);
+    DWORD ponteva = 0;
+    GetWindowThreadProcessId(form, &ponteva);
+
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_EQ(utf8(cerrarMensaje(ponteva)), "Unable to write to " + utf8(ini().wstring()));
+    EXPECT_TRUE(IsWindow(form));
+    EXPECT_EQ(host.esperarFin(std::chrono::milliseconds(500)), STILL_ACTIVE);
+
+    fs::remove(ini());
+    PostMessageW(form, WM_CLOSE, 0, 0);
+    EXPECT_EQ(host.esperarFin(), 0u);
+    EXPECT_EQ(transformado(), 0);
+}
+
+TEST_F(Ventana, StandAloneExportThenReturnOnTheSameDocument)
+{
+    Proceso p(programa(), L"");
+    const HWND form = esperarFormulario(p);
+    ASSERT_NE(form, nullptr);
+    const Controles c = controles(form);
+
+    pulsar(c.bexportar);
+    elegir(p.id(), documento().wstring());
+    EXPECT_EQ(utf8(cerrarMensaje(p.id())).rfind("Proceso finalizado", 0), 0u);
+    // The timetabler's answer: one session of the exported subject, one with day 0.
+    fs::remove(kVtemp / "SOLUC.DBF");
+    writeSoluc(kVtemp, {{"1", "2", "1", "", "MAT", "MAT", "ICO", ""}, {"0", "1", "1", "", "MAT", "", "", ""}});
+
+    // The dialog cancelled: the return run takes the document of the export run.
+    pulsar(c.bimportar);
+    cerrarMensaje(p.id());
+    elegir(p.id(), L"");
+    const std::string mensaje = utf8(cerrarMensaje(p.id()));
+    const fs::path resultado = m_dir / L"ResultadoVeltrixcentro.xml";
+    EXPECT_EQ(mensaje,
+        "Proceso finalizado\n\nDocumento escrito: " + utf8(resultado.wstring())
+            + "\n  1 sesión del horario en solucion_horario\nRegistros de SOLUC omitidos:\n  1 registro: día u hora "
+              "0\n");
+    const std::string xml = leer(resultado);
+    EXPECT_NE(xml.find("casig=\"M1\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("cprofe=\"P1\""), std::string::npos) << xml;
+    EXPECT_TRUE(IsWindow(form));
+
+    pulsar(c.bclose);
+    EXPECT_EQ(p.esperarFin(), 0u);
+    fs::remove(kVtemp / "SOLUC.DBF");
 }
 
 TEST_F(Ventana, ErrorsAndMissingInputKeepTheStandAloneWindowOpen)
