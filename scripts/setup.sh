@@ -30,12 +30,15 @@ packages=(
   locales                            # a decimal-comma locale, to test number formats under it
   clang-14 libfuzzer-14-dev          # fuzz targets (tests/fuzz, PONTEVA_FUZZ=ON)
   xvfb xauth imagemagick             # the window tests on a virtual screen, and its screenshot
+  fp-utils libchm-dev                # chmcmd compiles the help file; chmlib reads it back in the tests
 )
 if [ "$windows" = 1 ]; then
   packages+=(
     g++-mingw-w64-x86-64-posix       # the Windows cross-compiler (POSIX threads for std::thread)
     wine wine64                      # runs the Windows tests
     dpkg-dev                         # apt-get source, for libxml2's Debian sources
+    nsis                             # the installer of the Windows package
+    x11-utils xdotool                # the help and package tests: finding windows, pressing F1
   )
 fi
 
