@@ -11,18 +11,6 @@
 
 namespace ponteva {
 
-namespace {
-
-// A reason as a sentence: with one full stop at its end.
-std::string frase(std::string texto)
-{
-    if (texto.empty() || texto.back() != '.')
-        texto += '.';
-    return texto;
-}
-
-} // namespace
-
 Exportacion::Exportacion(std::filesystem::path documento, std::filesystem::path directorio, RegionalSettings regional)
     : m_documento(std::move(documento))
     , m_directorio(std::move(directorio))
@@ -89,8 +77,8 @@ void Exportacion::cargar()
     // The export only reads the document.
     const xml::LoadResult loaded = m_doc.load(m_documento, xml::LoadDepth::WholeForReading);
     if (!loaded)
-        throw Error("El archivo '" + pathText(m_documento)
-            + "' no es un documento XML válido: " + frase(loaded.describe()) + " No se ha modificado ninguna tabla.");
+        throw Error("El archivo '" + pathText(m_documento) + "' no es un documento XML válido: " + loaded.describe()
+            + " No se ha modificado ninguna tabla.");
     // Another document would give six empty tables in place of the school's.
     if (!m_doc.selectSingleNode("/centro")) {
         const xml::Element raiz = m_doc.documentElement();
